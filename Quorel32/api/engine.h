@@ -1,0 +1,56 @@
+// The engine state: one process-wide structure, like the original's globals, kept in
+// one visible place. Nothing here is per-thread; the host calls from one thread.
+#pragma once
+#include <cstdint>
+
+#include "../compiler/build_buffers.h"
+#include "../eval/formula.h"
+#include "../keys/keytree.h"
+#include "Quorel32.h"
+
+namespace quorel {
+
+struct RunErrSlot {
+    int errType;  // 0: none pending
+    char *funName;
+    int funCode;
+    int forType;
+    void *forHandle;
+};
+
+// Recursion stack of one domain's evaluator.
+struct EvalStack {
+    void *data;
+    int max;            // capacity in elements
+    int used;           // first free element; element 0 is never used
+    std::uint8_t copyArgs;  // 1: nested activations copy their arguments
+    int nestedDepth;    // nested activations running on this stack
+};
+
+// State of EnumKeyTypeValue (and the key check of LockKeyType).
+struct EnumState {
+    int type;
+    char *buffer;
+    int size;
+    QuorelEnumCallback callback;
+    bool goOn;
+    int depth;
+};
+
+struct Engine {
+    BuildBuffers build;
+    CompiledFormula *unnamed[3];  // unnamed formulas per domain (index domain - 1)
+    KeyNode root;                 // the key tree's root: the empty key, never freed
+    RunErrSlot runErr;
+    QuorelFreeCallback freeCallback;
+    EvalStack stacks[3];          // per domain (index domain - 1)
+    std::uint8_t teardown;        // 1 normally; 0 while FreeQuorel sweeps formulas
+    EnumState enumState;
+    alignas(16) unsigned char lastCross[16];  // raw result of the last cross-domain call
+};
+
+extern Engine g;
+
+inline EvalStack &StackOf(int domain) { return g.stacks[domain - 1]; }
+
+}  // namespace quorel

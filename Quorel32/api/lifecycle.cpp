@@ -1,0 +1,71 @@
+// Creation and release of the engine state.
+#include "../eval/builtins.h"
+#include "../keys/functions.h"
+#include "alloc.h"
+#include "engine.h"
+
+namespace quorel {
+
+namespace {
+
+constexpr char kVersion[] = "Quorel32 formula engine (libQuorel32.so), version 8.0";
+
+void DestroyList(int domain) {
+    CompiledFormula *&head = g.unnamed[domain - 1];
+    while (CompiledFormula *f = head) {
+        head = f->next;
+        DestroyFormula(domain, f);
+    }
+}
+
+void RegisterTable(int keyType, BuiltinTable table) {
+    // A built-in that cannot be registered is simply missing; Init still succeeds.
+    for (int i = 0; i < table.count; ++i)
+        RegisterFunction(keyType, table.defs[i].name, table.defs[i].function,
+                         table.defs[i].paraCode);
+}
+
+void FreeStacks() {
+    for (EvalStack &s : g.stacks) {
+        qfree(s.data);
+        s.data = nullptr;
+        s.max = 0;
+        s.used = 1;
+    }
+}
+
+}  // namespace
+
+}  // namespace quorel
+
+using namespace quorel;
+
+extern "C" {
+
+QUOREL_API const char *QUOREL_CALL QuorelVer(void) { return kVersion; }
+
+QUOREL_API void QUOREL_CALL FreeQuorel(void) {
+    FreeBuildBuffers(g.build);
+    g.teardown = 0;
+    DestroyList(DomainInt);
+    DestroyList(DomainReal);
+    DestroyList(DomainComplex);
+    KeyFreeAll();
+    g.teardown = 1;
+    FreeStacks();
+}
+
+QUOREL_API bool QUOREL_CALL InitQuorel(void) {
+    FreeQuorel();
+    if (!AllocBuildBuffers(g.build)) {
+        FreeQuorel();
+        return false;
+    }
+    g.runErr.errType = 0;
+    RegisterTable(KeyIntFun, IntBuiltins());
+    RegisterTable(KeyRealFun, RealBuiltins());
+    RegisterTable(KeyComplexFun, ComplexBuiltins());
+    return true;
+}
+
+}  // extern "C"

@@ -1,0 +1,32 @@
+// Per-module bookkeeping: formula counts, locks, names and imports.
+#pragma once
+#include "../api/Quorel32.h"
+
+namespace quorel {
+
+// Value of key type 14 (KeyModule), keyed by the decimal absolute module number.
+struct ModuleRecord {
+    int count;        // live formulas of the module
+    LockFn lock;      // lock function, or null
+    char *importText; // owned: the names given to "Module", each NUL-terminated; or null
+};
+
+// Value of key type 15 (KeyModuleImports), keyed by the module's own name.
+struct ImportList {
+    int module;          // absolute module number
+    int count;           // imported module names
+    char **names;        // point into the ModuleRecord's import text
+    unsigned char visiting;  // set while a lookup searches through this module
+};
+
+// Writes the decimal text of |m| (no sign, no leading zeros) and returns its length.
+int ModuleKey(int m, char *out /* >= 12 bytes */);
+ModuleRecord *FindModule(int m);
+
+void ModuleCountUp(int m);
+void ModuleCountDown(int m);
+// Compile lock check: null lock passes without a call; otherwise the lock is called
+// and the module must have no record or a record locked with this function.
+bool ModuleAllowed(int m, LockFn lock);
+
+}  // namespace quorel
