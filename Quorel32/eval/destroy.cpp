@@ -15,4 +15,23 @@ void DestroyFormula(int domain, CompiledFormula *f) {
     qfree(f);
 }
 
+namespace {
+template <int Domain>
+void QUOREL_CALL ChainDeleter(void *head) {
+    for (auto *f = static_cast<CompiledFormula *>(head); f;) {
+        CompiledFormula *next = f->next;
+        DestroyFormula(Domain, f);
+        f = next;
+    }
+}
+}  // namespace
+
+KeyDeleter FormulaChainDeleter(int domain) {
+    switch (domain) {
+        case DomainInt: return ChainDeleter<DomainInt>;
+        case DomainReal: return ChainDeleter<DomainReal>;
+        default: return ChainDeleter<DomainComplex>;
+    }
+}
+
 }  // namespace quorel

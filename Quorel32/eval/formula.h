@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "../api/Quorel32.h"
+
 namespace quorel {
 
 // Element of a formula's `ints` array: header slots, the operand stream and the
@@ -128,6 +130,9 @@ enum Domain : int { DomainInt = 1, DomainReal = 2, DomainComplex = 3 };
 // Destroys a formula of the given domain and frees the record (see destroy.cpp for
 // the clean-up order). The record must already be unlinked from its list.
 void DestroyFormula(int domain, CompiledFormula *f);
+
+// Delete function of key types 1-3: destroys every formula of the chain it heads.
+KeyDeleter FormulaChainDeleter(int domain);
 
 // Name of a formula: NUL-terminated text at code offset 2 (empty when unnamed).
 inline const char *FormulaName(const CompiledFormula *f) {
