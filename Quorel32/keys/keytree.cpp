@@ -13,91 +13,108 @@ inline int BitAt(const unsigned char *key, int depth) {
     return (key[depth >> 3] >> (7 - (depth & 7))) & 1;
 }
 
-inline bool IsEmpty(const KeyNode *n) { return !n->entries && !n->child[0] && !n->child[1]; }
+inline bool IsEmpty(const KeyNode *n) {
+    return !n->entries && !n->child[0] && !n->child[1];
+}
 
-KeyEntry *FindEntry(KeyNode *node, int type) {
+inline int WhichChild(const KeyNode *n) {
+    return n->parent->child[1] == n ? 1 : 0;
+}
+
+// Unlinks the entry of `type` from `node` and returns it (not freed), or null.
+KeyEntry *UnlinkEntry(KeyNode *node, int type) {
+    for (KeyEntry **link = &node->entries; *link; link = &(*link)->next) {
+        KeyEntry *e = *link;
+        if (e->type != type) continue;
+        *link = e->next;
+        e->next = nullptr;
+        return e;
+    }
+    return nullptr;
+}
+
+void DropEntry(KeyEntry *e) {
+    if (e->del) e->del(e->value);
+    qfree(e);
+}
+
+// Deepest node on the key's path that exists (the key node when the whole path is there).
+KeyNode *DeepestOnPath(const unsigned char *key, int len) {
+    KeyNode *node = &g.root;
+    for (int d = 0, bits = len * 8; d < bits; ++d) {
+        KeyNode *next = node->child[BitAt(key, d)];
+        if (!next) break;
+        node = next;
+    }
+    return node;
+}
+
+// Frees empty nodes from `node` upwards, stopping at the root or a node still in use.
+void PruneUp(KeyNode *node) {
+    while (node != &g.root && IsEmpty(node)) {
+        KeyNode *parent = node->parent;
+        parent->child[WhichChild(node)] = nullptr;
+        qfree(node);
+        node = parent;
+    }
+}
+
+// Frees a detached subtree in post-order (bit-0 child, bit-1 child, node), calling
+// each entry's delete function. Detached: no delete function can reach these nodes.
+void FreeDetached(KeyNode *top) {
+    KeyNode *n = top;
+    while (n) {
+        if (n->child[0]) {
+            n = n->child[0];
+            continue;
+        }
+        if (n->child[1]) {
+            n = n->child[1];
+            continue;
+        }
+        while (KeyEntry *e = n->entries) {
+            n->entries = e->next;
+            DropEntry(e);
+        }
+        KeyNode *parent = n == top ? nullptr : n->parent;
+        if (parent) parent->child[WhichChild(n)] = nullptr;
+        qfree(n);
+        n = parent;
+    }
+}
+
+}  // namespace
+
+int KeyLen(const char *text) {
+    return text ? static_cast<int>(std::strlen(text)) : 0;
+}
+
+KeyEntry *KeyEntryAt(KeyNode *node, int type) {
     for (KeyEntry *e = node->entries; e; e = e->next)
         if (e->type == type) return e;
     return nullptr;
 }
 
-// Unlinks the entry of `type` from `node`, calls its delete function, frees it.
-void RemoveEntry(KeyNode *node, int type) {
-    for (KeyEntry **link = &node->entries; *link; link = &(*link)->next) {
-        KeyEntry *e = *link;
-        if (e->type != type) continue;
-        *link = e->next;
-        if (e->del) e->del(e->value);
-        qfree(e);
-        return;
-    }
-}
-
-// One pruning step: frees the deepest-first empty node on the key's path, walking from
-// the root each time, so a delete function that removed other keys cannot leave us on
-// a freed node. Returns false when nothing was freed.
-bool PruneOnce(const unsigned char *key, int len) {
-    int bits = len * 8;
-    KeyNode *parent = nullptr;
-    KeyNode *node = &g.root;
-    int lastBit = 0;
-    int d = 0;
-    for (; d < bits; ++d) {
-        KeyNode *next = node->child[BitAt(key, d)];
-        if (!next) break;
-        parent = node;
-        lastBit = BitAt(key, d);
-        node = next;
-    }
-    // `node` is the key node (whole path present) or the last node before a gap.
-    if (node == &g.root || !IsEmpty(node)) return false;
-    parent->child[lastBit] = nullptr;
-    qfree(node);
-    return true;
-}
-
-void FreeSubtree(KeyNode *node) {
-    if (!node) return;
-    FreeSubtree(node->child[0]);
-    FreeSubtree(node->child[1]);
-    // Entries from the head; a delete function may remove keys elsewhere, but the
-    // sweep only ever holds this node, whose children are already gone.
-    while (KeyEntry *e = node->entries) {
-        node->entries = e->next;
-        if (e->del) e->del(e->value);
-        qfree(e);
-    }
-    qfree(node);
-}
-
-}  // namespace
-
-int KeyLen(const char *text) { return text ? static_cast<int>(std::strlen(text)) : 0; }
-
 int KeyInsert(const void *keyBytes, int len, int type, void *value, KeyDeleter del,
               KeyEntry **entry) {
     const auto *key = static_cast<const unsigned char *>(keyBytes);
+    if (entry) *entry = nullptr;
     KeyNode *node = &g.root;
     for (int d = 0, bits = len * 8; d < bits; ++d) {
         KeyNode *&next = node->child[BitAt(key, d)];
         if (!next) {
             next = qnew<KeyNode>();
-            if (!next) {
-                if (entry) *entry = nullptr;
-                return InsertNoMemory;
-            }
+            if (!next) return InsertNoMemory;
+            next->parent = node;
         }
         node = next;
     }
-    if (KeyEntry *e = FindEntry(node, type)) {
+    if (KeyEntry *e = KeyEntryAt(node, type)) {
         if (entry) *entry = e;
         return InsertExists;
     }
     auto *e = qnew<KeyEntry>();
-    if (!e) {
-        if (entry) *entry = nullptr;
-        return InsertNoMemory;
-    }
+    if (!e) return InsertNoMemory;
     e->type = type;
     e->value = value;
     e->del = del;
@@ -117,26 +134,61 @@ KeyNode *KeyNodeOf(const void *keyBytes, int len) {
 
 KeyEntry *KeySearch(const void *key, int len, int type) {
     KeyNode *node = KeyNodeOf(key, len);
-    return node ? FindEntry(node, type) : nullptr;
+    return node ? KeyEntryAt(node, type) : nullptr;
 }
 
 void KeyRemove(const void *keyBytes, int len, int type) {
     if (len <= 0) return;
     const auto *key = static_cast<const unsigned char *>(keyBytes);
-    if (KeyNode *node = KeyNodeOf(key, len)) RemoveEntry(node, type);
-    while (PruneOnce(key, len)) {
-    }
+    if (KeyNode *node = KeyNodeOf(key, len))
+        if (KeyEntry *e = UnlinkEntry(node, type)) DropEntry(e);
+    // The delete function may have removed other keys: find the path again from the
+    // root rather than trusting any node seen before it ran. One walk down and one
+    // climb prune every node of the path that is now empty.
+    PruneUp(DeepestOnPath(key, len));
 }
 
-bool KeyRemoveTypeBelow(KeyNode *node, int type) {
-    RemoveEntry(node, type);
-    for (KeyNode *&child : node->child) {
-        if (child && KeyRemoveTypeBelow(child, type)) {
-            qfree(child);
-            child = nullptr;
+bool KeyRemoveTypeBelow(KeyNode *top, int type) {
+    // Pass 1, no callbacks: unlink the entries in pre-order (node, bit-0 subtree,
+    // bit-1 subtree) onto a private list and free the nodes that become empty.
+    KeyEntry *head = nullptr;
+    KeyEntry **tail = &head;
+    KeyNode *n = top;
+    bool descending = true;
+    for (;;) {
+        if (descending) {
+            if (KeyEntry *e = UnlinkEntry(n, type)) {
+                *tail = e;
+                tail = &e->next;
+            }
+            if (n->child[0] || n->child[1]) {
+                n = n->child[0] ? n->child[0] : n->child[1];
+                continue;
+            }
+        }
+        if (n == top) break;
+        // Leaving n: go to its bit-1 sibling if n was a bit-0 child, else up.
+        KeyNode *parent = n->parent;
+        int which = WhichChild(n);
+        if (IsEmpty(n)) {
+            parent->child[which] = nullptr;
+            qfree(n);
+        }
+        if (which == 0 && parent->child[1]) {
+            n = parent->child[1];
+            descending = true;
+        } else {
+            n = parent;
+            descending = false;
         }
     }
-    return IsEmpty(node);
+    bool empty = IsEmpty(top);
+    // Pass 2: the delete functions, in walk order.
+    while (KeyEntry *e = head) {
+        head = e->next;
+        DropEntry(e);
+    }
+    return empty;
 }
 
 void KeyFreeAll() {
@@ -147,8 +199,8 @@ void KeyFreeAll() {
         KeyNode *zero = g.root.child[0];
         KeyNode *one = g.root.child[1];
         g.root.child[0] = g.root.child[1] = nullptr;
-        FreeSubtree(zero);
-        FreeSubtree(one);
+        FreeDetached(zero);
+        FreeDetached(one);
     }
 }
 

@@ -24,7 +24,9 @@ enum KeyType : int {
     KeyModuleImports = 15,
 };
 
-inline bool IsReservedKeyType(int type) { return type >= -255 && type <= 255; }
+inline bool IsReservedKeyType(int type) {
+    return type >= -255 && type <= 255;
+}
 
 struct KeyEntry {
     int type;
@@ -33,9 +35,12 @@ struct KeyEntry {
     KeyEntry *next;
 };
 
+// Nodes know their parent so that every walk (enumeration, sweeps, pruning) is a loop
+// rather than a recursion whose depth would grow with the longest key.
 struct KeyNode {
     KeyEntry *entries;
     KeyNode *child[2];
+    KeyNode *parent;  // null for the root
 };
 
 enum InsertResult : int { InsertNew = 0, InsertExists = 1, InsertNoMemory = 2 };
@@ -47,9 +52,13 @@ KeyEntry *KeySearch(const void *key, int len, int type);
 KeyNode *KeyNodeOf(const void *key, int len);  // null for len <= 0 or a missing path
 // Removes the entry (delete function called after unlinking) and prunes empty nodes.
 void KeyRemove(const void *key, int len, int type);
-// Removes every entry of `type` at and below `node`, freeing emptied children;
-// true when `node` itself is left without entries and children.
+// Removes every entry of `type` at and below `node`, freeing emptied nodes below it;
+// the delete functions run only after the walk, so they may change the tree freely.
+// True when `node` was left without entries and children by the walk.
 bool KeyRemoveTypeBelow(KeyNode *node, int type);
+
+// First entry of `type` at `node`, or null.
+KeyEntry *KeyEntryAt(KeyNode *node, int type);
 // Frees everything below the root, calling each entry's delete function.
 void KeyFreeAll();
 
