@@ -1,0 +1,166 @@
+// The calculator's behaviour, free of any toolkit: every user event of the main window
+// and the keypad window is one method here, and all reading and writing of controls goes
+// through View. The window only forwards events and draws.
+#ifndef TARNU_FLOW_CONTROLLER_H
+#define TARNU_FLOW_CONTROLLER_H
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include "engine.h"
+#include "locations.h"
+#include "view.h"
+
+namespace tarnu {
+
+// Keys as the expression box and the formula result box report them, before the box
+// handles them. MainDigit is 0-9 of the main keyboard only (numeric keypad digits are
+// Other).
+enum class KeyKind { MainDigit, Enter, Delete, Other };
+
+enum class KeypadKey {
+    Digit0,
+    Digit1,
+    Digit2,
+    Digit3,
+    Digit4,
+    Digit5,
+    Digit6,
+    Digit7,
+    Digit8,
+    Digit9,
+    Point,
+    OpenBracket,
+    CloseBracket,
+    Plus,
+    Minus,
+    Times,
+    Divide,
+    Backspace,
+    Equals
+};
+
+// Caption shown on a keypad key ("×" for Times, "←" for Backspace).
+const char *keypadCaption(KeypadKey key);
+
+// 组合框3, the function insertion list, in order.
+inline constexpr std::array<const char *, 11> kFunctionEntries = {
+    "sin()", "cos()", "tan()", "sqrt()", "lg()", "ln()", "exp()", "^", "^(1/3)", "^2", "^3"};
+
+// 组合框2: entry text and skin file name, by index.
+struct SkinEntry {
+    const char *name;
+    const char *file;
+};
+inline constexpr std::array<SkinEntry, 8> kSkins = {{{"无", "无"},
+                                                     {"蓝", "qq2008.she"},
+                                                     {"银", "skinh.she"},
+                                                     {"深黑", "longhorn.she"},
+                                                     {"浅黑", "storm.she"},
+                                                     {"蓝黑", "darkroyale.she"},
+                                                     {"深蓝", "compact.she"},
+                                                     {"白", "dogmax.she"}}};
+
+// 组合框1 items "1" … "9".
+inline constexpr int kDigitsEntries = 9;
+
+// The formula editor's text when no file has been opened.
+inline constexpr const char *kDefaultFormulaText =
+    "F(x,y)=x+y\nF(1,2)\n第1行为公式\n第2行为公式带值\n第3行以后可添加说明";
+
+inline constexpr const char *kFormulaError = "公式有误";
+
+class Controller {
+  public:
+    Controller(View &view, Engine &engine, Locations locations);
+
+    // Main window created: settings, history, always-on-top, keypad, full size.
+    void startUp();
+    // Main window asked to close (never refused): save what is asked for, drop the keypad.
+    void onClose();
+
+    // Key-down in 编辑框1 / 编辑框6 before the box sees it; true when the key is consumed.
+    bool onExpressionKey(KeyKind key);
+    bool onFormulaResultKey(KeyKind key);
+    // Enter pressed in the history box, before the box inserts its line break.
+    void onHistoryEnter();
+
+    void onKeypadKey(KeypadKey key);
+    void onFunctionChosen(int index);  // 组合框3 selection changed
+
+    // Page buttons 超级按钮1 … 超级按钮5 (page 3 is the keypad toggle).
+    void onPageButton(int page);
+
+    void onCacheButton();             // "缓存"
+    void onCacheUpButton();           // "↑"
+    void onClearExpressionButton();   // "C↑"
+    void onClearHistoryButton();      // "C↓"
+    void onCompactButton();           // "<"
+    void onWideButton();              // ">"
+    void onKeypadButton();            // "键盘"
+    void onSaveSettingsButton();      // "保存设置"
+    void onFontButton();              // "记录窗口字体设置"
+    void onCalculateFormulaButton();  // "计算公式"
+    void onOpenFormulaButton();       // "打开公式"
+    void onSaveFormulaButton();       // "保存公式"
+
+    // 选择框n was clicked; its new state is already in the view.
+    void onCheckBox(int number);
+    void onSkinSelected(int index);  // 组合框2 selection changed
+
+    void onMainMoved();
+    void onKeypadMoved();
+    void onResize(int width, int height);
+
+    // The calculations themselves (also reached through the events above).
+    void calculateExpression();
+    void recalculateHistoryLine();
+    void calculateFormula();
+
+    const std::string &lastResult() const { return lastResult_; }
+    bool keypadShown() const { return keypadShown_; }
+    bool keypadDocked() const { return keypadDocked_; }
+    Size fullSize() const { return {fullWidth_, fullHeight_}; }
+    const Locations &locations() const { return locations_; }
+
+    // What ends the process after the fatal message box (tests replace it).
+    void setExitHandler(std::function<void(int)> handler) { exit_ = std::move(handler); }
+
+  private:
+    // (implementation details follow in controller.cpp)
+    struct Impl;
+    bool runCycle(const std::function<EngineResult(Engine &)> &cycle, EngineResult &out);
+    std::string presentResult(double value) const;
+    void loadSettings();
+    void saveSettings();
+    void loadHistory();
+    void saveHistory();
+    void reopenFormula();
+    void rememberFormulaPath(const std::string &path);
+    void afterResult(const std::string &copyText);
+    void updateMoneyBox();
+    bool expressionShowsResult() const;
+    bool handleResultBoxKey(Box box, KeyKind key);
+    void snapKeypad(bool keypadMoved);
+    void openKeypad();
+
+    View &view_;
+    Engine &engine_;
+    Locations locations_;
+    std::function<void(int)> exit_;
+    std::string lastResult_;
+    std::string skinFile_;
+    bool keypadShown_ = false;
+    bool keypadDocked_ = false;
+    int fullWidth_ = 0, fullHeight_ = 0;
+    // History as loaded, to keep the file byte-identical when nothing changed and to
+    // never overwrite a history file that could not be read.
+    std::string historyLoaded_;
+    std::string historyRaw_;
+    bool historyUnreadable_ = false;
+};
+
+}  // namespace tarnu
+
+#endif

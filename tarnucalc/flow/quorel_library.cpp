@@ -1,0 +1,79 @@
+#include "quorel_library.h"
+
+#include <dlfcn.h>
+
+#include "Quorel32.h"
+
+namespace tarnu {
+
+namespace {
+
+enum { kInit, kCompile, kCalculate, kFree };
+
+using InitFn = decltype(&InitQuorel);
+using CompileFn = decltype(&RealCom);
+using CalculateFn = decltype(&RealCal);
+using FreeFn = decltype(&FreeQuorel);
+
+}  // namespace
+
+QuorelLibrary::QuorelLibrary(std::vector<std::string> candidates)
+    : candidates_(std::move(candidates)) {}
+
+QuorelLibrary::~QuorelLibrary() {
+    if (library_) dlclose(library_);
+}
+
+std::vector<std::string> QuorelLibrary::defaultCandidates(const std::string &programDir) {
+    std::vector<std::string> list;
+    if (!programDir.empty()) {
+        list.push_back(programDir + "/" + kEngineFileName);
+        list.push_back(programDir + "/../lib/" + kEngineFileName);
+    }
+    list.push_back(kEngineFileName);
+    return list;
+}
+
+std::string QuorelLibrary::bindingMessage(const char *library, const char *exportName) {
+    std::string text = "运行时出错!\n\n错误信息：";
+    if (library && *library)
+        text +=
+            std::string("无法找到指定DLL库文件“") + library + "”中的输出命令“" + exportName + "”";
+    else
+        text += std::string("无法找到指定DLL库文件中的输出命令“") + exportName + "”";
+    return text;
+}
+
+void *QuorelLibrary::bind(int index, const char *exportName) {
+    if (procs_[index]) return procs_[index];
+    for (size_t i = 0; !library_ && i < candidates_.size(); ++i)
+        library_ = dlopen(candidates_[i].c_str(), RTLD_NOW | RTLD_LOCAL);
+    void *proc = library_ ? dlsym(library_, exportName) : nullptr;
+    if (!proc) throw BindingError(bindingMessage(kEngineFileName, exportName));
+    procs_[index] = proc;
+    return proc;
+}
+
+void QuorelLibrary::init() {
+    reinterpret_cast<InitFn>(bind(kInit, "InitQuorel"))();
+}
+
+int QuorelLibrary::compile(const std::string &text, void **handle, int *errBegin, int *errEnd) {
+    auto fn = reinterpret_cast<CompileFn>(bind(kCompile, "RealCom"));
+    int paraCode = -1;
+    double *para = nullptr;
+    *handle = nullptr;
+    return fn(text.c_str(), 0, handle, &paraCode, &para, errBegin, errEnd);
+}
+
+double QuorelLibrary::calculate(void *handle) {
+    auto fn = reinterpret_cast<CalculateFn>(bind(kCalculate, "RealCal"));
+    double args[1] = {0.0};
+    return fn(handle, args);
+}
+
+void QuorelLibrary::release() {
+    reinterpret_cast<FreeFn>(bind(kFree, "FreeQuorel"))();
+}
+
+}  // namespace tarnu

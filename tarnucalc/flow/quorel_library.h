@@ -1,0 +1,44 @@
+// The engine library bound by file name at run time, like the original program binds
+// "Quorel32.dll". Each procedure is resolved at its first call and kept.
+#ifndef TARNU_FLOW_QUOREL_LIBRARY_H
+#define TARNU_FLOW_QUOREL_LIBRARY_H
+
+#include <string>
+#include <vector>
+
+#include "engine.h"
+
+namespace tarnu {
+
+inline constexpr const char *kEngineFileName = "libQuorel32.so";
+
+class QuorelLibrary : public Engine {
+  public:
+    // Candidates are tried in order; a bare file name goes through the system's search.
+    explicit QuorelLibrary(std::vector<std::string> candidates);
+    ~QuorelLibrary() override;
+    QuorelLibrary(const QuorelLibrary &) = delete;
+    QuorelLibrary &operator=(const QuorelLibrary &) = delete;
+
+    // Beside the program, then ../lib, then the system's search path.
+    static std::vector<std::string> defaultCandidates(const std::string &programDir);
+
+    void init() override;
+    int compile(const std::string &text, void **handle, int *errBegin, int *errEnd) override;
+    double calculate(void *handle) override;
+    void release() override;
+
+    // The text of the run-time error box for a missing library or export.
+    static std::string bindingMessage(const char *library, const char *exportName);
+
+  private:
+    void *bind(int index, const char *exportName);
+
+    std::vector<std::string> candidates_;
+    void *library_ = nullptr;
+    void *procs_[4] = {};
+};
+
+}  // namespace tarnu
+
+#endif
