@@ -27,3 +27,40 @@ void ForgetFormulaInRunErr(void *handle) {
 }
 
 }  // namespace quorel
+
+using namespace quorel;
+
+extern "C" {
+
+QUOREL_API void QUOREL_CALL SetRunErr(int errType, char *funName, int funCode, int forType,
+                                      void *forHandleOrCaller) {
+    RunErrSlot &s = g.runErr;
+    s.errType = errType;
+    s.funName = funName;
+    s.funCode = funCode;
+    s.forType = forType;
+    s.forHandle = forHandleOrCaller;
+    // A host function passes on the CallerInfo it received; the slot names the formula.
+    if (forType == 0 && forHandleOrCaller) {
+        const auto *caller = static_cast<const CallerInfo *>(forHandleOrCaller);
+        s.forType = caller->type;
+        s.forHandle = caller->handle;
+    }
+}
+
+QUOREL_API void QUOREL_CALL GetRunErr(int *errType, char **funName, int *funCode, int *forType,
+                                      void **forHandle) {
+    RunErrSlot &s = g.runErr;
+    if (errType) *errType = s.errType;
+    if (funName) *funName = s.funName;
+    if (funCode) *funCode = s.funCode;
+    if (forType) *forType = s.forType;
+    if (forHandle) *forHandle = s.forHandle;
+    s = RunErrSlot{};
+}
+
+QUOREL_API int QUOREL_CALL TestRunErr(void) {
+    return g.runErr.errType;
+}
+
+}  // extern "C"

@@ -1,0 +1,84 @@
+// ExMsgWithQuorel: facts about formulas and constants for hosts, and the free callback.
+#include <cstdint>
+
+#include "../eval/formula.h"
+#include "../keys/keytree.h"
+#include "engine.h"
+
+namespace quorel {
+
+namespace {
+
+inline bool IsFormulaType(int type) {
+    return type >= DomainInt && type <= DomainComplex;
+}
+
+void *NameOf(const void *handle, int type) {
+    if (!IsFormulaType(type) || !handle) return nullptr;
+    return const_cast<char *>(FormulaName(static_cast<const CompiledFormula *>(handle)));
+}
+
+void *ModuleOf(const void *handle, int type) {
+    if (!IsFormulaType(type) || !handle) return nullptr;
+    Operand m = static_cast<const CompiledFormula *>(handle)->ints[ModuleNo];
+    return reinterpret_cast<void *>(static_cast<std::intptr_t>(m));
+}
+
+// Messages 1 and 3: the calling formula, with its type and handle written out first.
+void *AboutCaller(void *callerArg, void *typeOut, void *handleOut, bool name) {
+    const auto *caller = static_cast<const CallerInfo *>(callerArg);
+    if (!caller) return nullptr;
+    if (typeOut) *static_cast<int *>(typeOut) = caller->type;
+    if (handleOut) *static_cast<void **>(handleOut) = caller->handle;
+    return name ? NameOf(caller->handle, caller->type) : ModuleOf(caller->handle, caller->type);
+}
+
+// Messages 2 and 4: a handle and a pointer to its formula type.
+void *AboutHandle(void *handle, void *typeIn, bool name) {
+    if (!typeIn) return nullptr;
+    int type = *static_cast<const int *>(typeIn);
+    return name ? NameOf(handle, type) : ModuleOf(handle, type);
+}
+
+// Messages 7-9: the engine's own copy of a constant.
+void *ConstantAddress(int keyType, const void *nameArg) {
+    const auto *name = static_cast<const char *>(nameArg);
+    int len = KeyLen(name);
+    if (len == 0) return nullptr;
+    KeyEntry *e = KeySearch(name, len, keyType);
+    return e ? e->value : nullptr;
+}
+
+}  // namespace
+
+}  // namespace quorel
+
+using namespace quorel;
+
+extern "C" QUOREL_API void *QUOREL_CALL ExMsgWithQuorel(int message, void *arg1, void *arg2,
+                                                        void *arg3) {
+    switch (message) {
+        case 1:
+            return AboutCaller(arg1, arg2, arg3, true);
+        case 2:
+            return AboutHandle(arg1, arg2, true);
+        case 3:
+            return AboutCaller(arg1, arg2, arg3, false);
+        case 4:
+            return AboutHandle(arg1, arg2, false);
+        case 5:
+            g.freeCallback = reinterpret_cast<QuorelFreeCallback>(arg1);
+            return nullptr;
+        case 6:
+            g.freeCallback = nullptr;
+            return nullptr;
+        case 7:
+            return ConstantAddress(KeyIntConst, arg1);
+        case 8:
+            return ConstantAddress(KeyRealConst, arg1);
+        case 9:
+            return ConstantAddress(KeyComplexConst, arg1);
+        default:
+            return nullptr;
+    }
+}
