@@ -8,7 +8,11 @@
 
 namespace tarnu {
 
-// Full-width forms folded to ASCII, then read like C atof (leading blanks, sign, digits,
+// Full-width forms (the GB2312 row of full-width ASCII, the ideographic space, the
+// full-width tilde and the two stars) replaced by their ASCII characters.
+std::string FoldFullWidth(std::string_view text);
+
+// FoldFullWidth, then read like C atof (leading blanks, sign, digits,
 // point, exponent; stops at the first unfitting character; no number gives 0).
 double TextToNumber(std::string_view text);
 

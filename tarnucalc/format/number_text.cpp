@@ -60,7 +60,9 @@ size_t decodeUtf8(std::string_view text, size_t i, char32_t &cp) {
     return len;
 }
 
-std::string foldFullWidth(std::string_view text) {
+}  // namespace
+
+std::string FoldFullWidth(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
@@ -75,6 +77,8 @@ std::string foldFullWidth(std::string_view text) {
     }
     return out;
 }
+
+namespace {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -109,7 +113,7 @@ size_t scanNumber(const std::string &s, size_t i) {
 }  // namespace
 
 double TextToNumber(std::string_view text) {
-    std::string s = foldFullWidth(text);
+    std::string s = FoldFullWidth(text);
     size_t i = 0;
     while (i < s.size() && isBlank(s[i])) ++i;
     size_t end = scanNumber(s, i);

@@ -1,0 +1,30 @@
+// File texts: GB18030 on disk (the superset of the original program's GB2312), UTF-8 in
+// the program. A file that starts with a UTF-8 byte-order mark is UTF-8.
+#ifndef TARNU_STORAGE_ENCODING_H
+#define TARNU_STORAGE_ENCODING_H
+
+#include <string>
+
+namespace tarnu {
+
+enum class FileEncoding {
+    Gb18030,
+    Utf8Bom,  // kept when the file is written back
+    Utf8,     // no mark, but not GB18030 either: a file written by a UTF-8 editor
+};
+
+// Decodes file bytes to UTF-8 and tells which encoding they were in. Bytes that fit no
+// encoding come out as U+FFFD.
+std::string decodeFileText(const std::string &bytes, FileEncoding *encoding);
+
+// Encodes UTF-8 text for a file in the given encoding.
+std::string encodeFileText(const std::string &utf8, FileEncoding encoding);
+
+// Length in bytes of the character at s[i] in GB18030 (1, 2 or 4).
+size_t gb18030CharLength(const std::string &s, size_t i);
+
+bool isValidUtf8(const std::string &s);
+
+}  // namespace tarnu
+
+#endif

@@ -1,0 +1,141 @@
+#include "files.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace tarnu {
+
+namespace {
+
+bool writeAll(int fd, const std::string &bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool makeDirectories(const std::string &dir) {
+    if (dir.empty()) return true;
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    size_t slash = dir.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !makeDirectories(dir.substr(0, slash)))
+        return false;
+    return mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+std::string directoryOf(const std::string &path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+ReadStatus readFileBytes(const std::string &path, std::string &bytes) {
+    bytes.clear();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Unreadable;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fd);
+        return ReadStatus::Unreadable;
+    }
+    char buf[65536];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            close(fd);
+            bytes.clear();
+            return ReadStatus::Unreadable;
+        }
+        if (n == 0) break;
+        bytes.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    return ReadStatus::Ok;
+}
+
+TextFile readTextFile(const std::string &path) {
+    TextFile file;
+    file.status = readFileBytes(path, file.raw);
+    if (file.status != ReadStatus::Ok) return file;
+    std::string bytes = file.raw.substr(0, file.raw.find('\0'));
+    file.text = decodeFileText(bytes, &file.encoding);
+    return file;
+}
+
+bool replaceFile(const std::string &givenPath, const std::string &bytes) {
+    // Replace what a symbolic link points at, not the link.
+    std::string path = givenPath;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char *real = realpath(path.c_str(), nullptr)) {
+            path = real;
+            free(real);
+        }
+    }
+    std::string dir = directoryOf(path);
+    if (!makeDirectories(dir)) return false;
+    std::string pattern = path + ".XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0) return false;
+    // Keep the permissions of the file being replaced.
+    mode_t mode = 0644;
+    if (stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    bool ok = writeAll(fd, bytes) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok) ok = rename(name.data(), path.c_str()) == 0;
+    if (!ok) unlink(name.data());
+    return ok;
+}
+
+bool writeTextFile(const std::string &path, const std::string &utf8, FileEncoding encoding) {
+    return replaceFile(path, encodeFileText(utf8, encoding));
+}
+
+std::string toBoxLines(const std::string &fileText) {
+    std::string out;
+    out.reserve(fileText.size());
+    for (size_t i = 0; i < fileText.size(); ++i) {
+        if (fileText[i] == '\r' && i + 1 < fileText.size() && fileText[i + 1] == '\n') continue;
+        out += fileText[i];
+    }
+    return out;
+}
+
+std::string toFileLines(const std::string &boxText) {
+    std::string out;
+    out.reserve(boxText.size() + boxText.size() / 16);
+    for (size_t i = 0; i < boxText.size(); ++i) {
+        if (boxText[i] == '\n' && (i == 0 || boxText[i - 1] != '\r')) out += '\r';
+        out += boxText[i];
+    }
+    return out;
+}
+
+std::string fileNamePart(const std::string &path) {
+    size_t sep = path.find_last_of("/\\");
+    return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+bool fileExists(const std::string &path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace tarnu

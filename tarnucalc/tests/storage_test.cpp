@@ -1,0 +1,226 @@
+// Profile, settings and text files through real files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "files.h"
+#include "profile.h"
+#include "settings.h"
+#include "temp_dir.h"
+
+using namespace tarnu;
+
+namespace {
+
+// "真" and "保留位数" as GB18030 bytes.
+const std::string kZhenGb = "\xD5\xE6";
+const std::string kDigitsGb = "\xB1\xA3\xC1\xF4\xCE\xBB\xCA\xFD";
+
+}  // namespace
+
+TEST(Profile, KeepsLinesAndOrderAndAppendsInPlace) {
+    TempDir dir;
+    std::string path = dir.file("a.ini");
+    spit(path, "; note\r\n[one]\r\nx=1\r\nY = 2 \r\n\r\n[two]\r\nz=3\r\n");
+    ProfileFile ini(path);
+    EXPECT_EQ(ini.getText("ONE", "y"), "2");
+    ASSERT_TRUE(ini.set("one", "x", "10"));
+    ASSERT_TRUE(ini.set("one", "w", "new"));
+    ASSERT_TRUE(ini.set("three", "k", "v"));
+    EXPECT_EQ(
+        slurp(path),
+        "; note\r\n[one]\r\nx=10\r\nY = 2 \r\nw=new\r\n\r\n[two]\r\nz=3\r\n[three]\r\nk=v\r\n");
+    EXPECT_EQ(ini.getText("two", "z"), "3");
+    EXPECT_FALSE(ini.get("two", "missing"));
+    EXPECT_FALSE(ini.get("nowhere", "z"));
+}
+
+TEST(Profile, CreatesTheFileAndItsDirectory) {
+    TempDir dir;
+    ProfileFile ini(dir.file("sub/dir/b.ini"));
+    EXPECT_FALSE(ini.get("s", "k"));
+    ASSERT_TRUE(ini.set("s", "k", "v"));
+    EXPECT_EQ(slurp(ini.path()), "[s]\r\nk=v\r\n");
+}
+
+TEST(Profile, ValueFormsAndLimits) {
+    TempDir dir;
+    ProfileFile ini(dir.file("c.ini"));
+    spit(ini.path(), "[s]\nq=\"quoted\"\nlong=" + std::string(20000, 'a') + "\nlast=no newline");
+    EXPECT_EQ(ini.getText("s", "q"), "quoted");
+    EXPECT_EQ(ini.getText("s", "long").size(), kProfileValueLimit - 1);
+    EXPECT_EQ(ini.getText("s", "last"), "no newline");
+    // Line breaks in a value would forge other keys: refused, file unchanged.
+    std::string before = slurp(ini.path());
+    EXPECT_FALSE(ini.set("s", "k", "a\nb=c"));
+    EXPECT_EQ(slurp(ini.path()), before);
+    // New lines follow the file's "\n" ends; a missing last line end is supplied.
+    ASSERT_TRUE(ini.set("s", "n", "1"));
+    EXPECT_NE(slurp(ini.path()).find("last=no newline\nn=1\n"), std::string::npos);
+}
+
+TEST(Profile, LongChineseValuesAreCutOnCharacters) {
+    TempDir dir;
+    ProfileFile ini(dir.file("d.ini"));
+    std::string value;
+    for (int i = 0; i < 6000; ++i) value += "字";  // 2 bytes each in GB18030
+    ASSERT_TRUE(ini.set("s", "k", value));
+    std::string read = ini.getText("s", "k");
+    EXPECT_EQ(read.size(), 5119u * 3);  // 10238 bytes of whole characters, as UTF-8
+}
+
+TEST(Profile, Gb18030OnDiskUtf8Inside) {
+    TempDir dir;
+    ProfileFile ini(dir.file("e.ini"));
+    ASSERT_TRUE(ini.set("保留位数", "保留位数", "真"));
+    EXPECT_EQ(slurp(ini.path()), "[" + kDigitsGb + "]\r\n" + kDigitsGb + "=" + kZhenGb + "\r\n");
+    EXPECT_EQ(ini.getText("保留位数", "保留位数"), "真");
+}
+
+TEST(Profile, Utf8WithMarkStaysUtf8) {
+    TempDir dir;
+    ProfileFile ini(dir.file("f.ini"));
+    spit(ini.path(), "\xEF\xBB\xBF[总在最前]\r\n总在最前=真\r\n");
+    EXPECT_EQ(ini.getText("总在最前", "总在最前"), "真");
+    ASSERT_TRUE(ini.set("总在最前", "总在最前", "假"));
+    EXPECT_EQ(slurp(ini.path()), "\xEF\xBB\xBF[总在最前]\r\n总在最前=假\r\n");
+}
+
+TEST(Profile, UnchangedValuesLeaveTheFileAlone) {
+    TempDir dir;
+    ProfileFile ini(dir.file("g.ini"));
+    spit(ini.path(), "[s]\r\nk = v\r\n");
+    ASSERT_TRUE(ini.set("s", "k", "v2"));
+    ASSERT_TRUE(ini.set("s", "k", "v2"));
+    EXPECT_EQ(slurp(ini.path()), "[s]\r\nk=v2\r\n");
+    struct stat before, after;
+    stat(ini.path().c_str(), &before);
+    ASSERT_TRUE(ini.set("s", "k", "v2"));
+    stat(ini.path().c_str(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino);  // not even replaced
+}
+
+TEST(Profile, UnreadableFileIsNeverOverwritten) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("h.ini"));  // unreadable as a file
+    ProfileFile ini(dir.file("h.ini"));
+    EXPECT_FALSE(ini.get("s", "k"));
+    EXPECT_FALSE(ini.set("s", "k", "v"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("h.ini")));
+}
+
+TEST(Files, AtomicReplaceKeepsModeAndLeavesNoTemporaries) {
+    TempDir dir;
+    std::string path = dir.file("t.txt");
+    spit(path, "old");
+    chmod(path.c_str(), 0600);
+    ASSERT_TRUE(replaceFile(path, "new"));
+    EXPECT_EQ(slurp(path), "new");
+    struct stat st;
+    stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    int entries = 0;
+    for (auto &e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
+    EXPECT_EQ(entries, 1);
+    // A path that cannot be written fails and touches nothing.
+    spit(dir.file("plain"), "x");
+    EXPECT_FALSE(replaceFile(dir.file("plain/inside.txt"), "y"));
+    EXPECT_EQ(slurp(dir.file("plain")), "x");
+}
+
+TEST(Files, TextFilesDecodeAndCutAtNul) {
+    TempDir dir;
+    std::string path = dir.file("h.txt");
+    EXPECT_EQ(readTextFile(path).status, ReadStatus::Missing);
+    spit(path, "1+2=3\r\n" + kZhenGb + std::string("\0junk", 5));
+    TextFile f = readTextFile(path);
+    EXPECT_EQ(f.status, ReadStatus::Ok);
+    EXPECT_EQ(f.text, "1+2=3\r\n真");
+    EXPECT_EQ(f.encoding, FileEncoding::Gb18030);
+    // UTF-8 without a mark that is not GB18030 reads as UTF-8.
+    spit(path, "\xE7\x9C\x9F\xE5\x80\xBC");  // 真值
+    f = readTextFile(path);
+    EXPECT_EQ(f.text, "真值");
+    EXPECT_EQ(f.encoding, FileEncoding::Utf8);
+}
+
+TEST(Files, LineEndsAndNames) {
+    EXPECT_EQ(toBoxLines("a\r\nb\r\n"), "a\nb\n");
+    EXPECT_EQ(toFileLines("a\nb\n"), "a\r\nb\r\n");
+    EXPECT_EQ(toFileLines(toBoxLines("x\r\n\r\ny")), "x\r\n\r\ny");
+    EXPECT_EQ(fileNamePart("C:\\a\\b\\c.txt"), "c.txt");
+    EXPECT_EQ(fileNamePart("/home/u/公式/f.txt"), "f.txt");
+    EXPECT_EQ(fileNamePart("plain"), "plain");
+}
+
+TEST(Settings, DefaultsWithoutAFile) {
+    TempDir dir;
+    ProfileFile ini(dir.file("配置.ini"));
+    Settings s = loadSettings(ini);
+    EXPECT_EQ(s.digitsIndex, 0);
+    EXPECT_FALSE(s.keepZeros || s.alwaysOnTop || s.copyResult || s.copyExpression || s.moneyText ||
+                 s.convertOperators || s.savePosition);
+    EXPECT_EQ(s.skinFile, "");
+    EXPECT_EQ(s.fontColour, 0u);
+}
+
+TEST(Settings, RoundTripThroughTheFile) {
+    TempDir dir;
+    ProfileFile ini(dir.file("配置.ini"));
+    Settings s;
+    s.digitsIndex = 3;
+    s.keepZeros = s.copyExpression = s.convertOperators = s.savePosition = true;
+    s.left = 120;
+    s.top = 80;
+    s.saveHistoryOnExit = true;
+    s.fontSize = 12;
+    s.fontFace = "宋体";
+    s.fontColour = 0x00FF8040;
+    s.keypadShown = 1;
+    s.skinIndex = 1;
+    ASSERT_TRUE(saveSettings(ini, s));
+    ASSERT_TRUE(saveFormulaPath(ini, "/tmp/公式/f.txt"));
+    Settings r = loadSettings(ini);
+    EXPECT_EQ(r.digitsIndex, 3);
+    EXPECT_TRUE(r.keepZeros && r.copyExpression && r.convertOperators && r.savePosition);
+    EXPECT_FALSE(r.copyResult || r.alwaysOnTop || r.saveSettingsOnExit);
+    EXPECT_TRUE(r.saveHistoryOnExit);
+    EXPECT_EQ(r.left, 120);
+    EXPECT_EQ(r.top, 80);
+    EXPECT_EQ(r.fontFace, "宋体");
+    EXPECT_EQ(r.fontSize, 12);
+    EXPECT_EQ(r.fontColour, 0x00FF8040u);
+    EXPECT_EQ(r.keypadShown, 1);
+    EXPECT_EQ(r.skinFile, "qq2008.she");
+    EXPECT_EQ(r.formulaPath, "/tmp/公式/f.txt");
+    EXPECT_NE(slurp(ini.path()).find("\xB1\xA3\xC1\xF4\"0\"\xCE\xBB=" + kZhenGb),
+              std::string::npos);
+}
+
+TEST(Settings, PositionAndSkinFileWrittenOnlyWhenAsked) {
+    TempDir dir;
+    ProfileFile ini(dir.file("配置.ini"));
+    Settings s;
+    s.savePosition = true;
+    s.left = 10;
+    s.top = 20;
+    ASSERT_TRUE(saveSettings(ini, s));
+    ASSERT_TRUE(saveSkinKeys(ini, 5, "darkroyale.she"));
+    s.savePosition = false;
+    s.left = 999;
+    s.skinIndex = 5;
+    ASSERT_TRUE(saveSettings(ini, s));
+    Settings r = loadSettings(ini);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.top, 20);
+    EXPECT_EQ(r.skinIndex, 5);
+    EXPECT_EQ(r.skinFile, "darkroyale.she");
+}
+
+TEST(Settings, IntegersReadLikeTheOriginal) {
+    EXPECT_EQ(readInteger("12"), 12);
+    EXPECT_EQ(readInteger("-3.9"), -3);
+    EXPECT_EQ(readInteger("x"), 0);
+    EXPECT_EQ(readInteger("1e30"), INT_MAX);
+}
