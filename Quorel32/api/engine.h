@@ -25,6 +25,10 @@ struct EvalStack {
     int used;           // first free element; element 0 is never used
     std::uint8_t copyArgs;  // 1: nested activations copy their arguments
     int nestedDepth;    // nested activations running on this stack
+    // A resize asked for while nested activations run: their frames live in `data`,
+    // so the new stack waits here until the last of them has ended.
+    void *pendingData;
+    int pendingMax;
 };
 
 // State of EnumKeyTypeValue (and the key check of LockKeyType).

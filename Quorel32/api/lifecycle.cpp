@@ -28,7 +28,9 @@ void RegisterTable(int keyType, BuiltinTable table) {
 void FreeStacks() {
     for (EvalStack &s : g.stacks) {
         qfree(s.data);
+        qfree(s.pendingData);
         s.data = nullptr;
+        s.pendingData = nullptr;
         s.max = 0;
         s.used = 1;
     }

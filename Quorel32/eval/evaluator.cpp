@@ -1,0 +1,579 @@
+// The evaluator: activation set-up, the dispatch loop, calls and copy-back entries.
+// One template serves the three domains; the arithmetic comes from Arith<D>.
+#include "evaluator.h"
+
+#include <type_traits>
+
+#include "../api/engine.h"
+#include "../api/runerr.h"
+#include "arith.h"
+#include "eval_stack.h"
+#include "lastcross.h"
+
+#if defined(__GNUC__) || defined(__clang__)
+#define QUOREL_COMPUTED_GOTO 1
+#define QUOREL_NOINLINE __attribute__((noinline))
+#else
+#define QUOREL_COMPUTED_GOTO 0
+#define QUOREL_NOINLINE
+#endif
+
+namespace quorel {
+
+namespace {
+
+// Every activation recurses on the C stack. Deep recursion is bounded by the domain's
+// evaluation stack, but a host may size that stack far beyond what the C stack can
+// hold, so activations are also counted here and refused as a stack overflow. An
+// activation takes about 350 bytes of machine stack in an optimised build (1.5 KB
+// with sanitizers); 3000 of them stay well inside a 8 MB thread stack.
+constexpr int kMaxActivations = 3000;
+int activations = 0;
+
+// Where the variables of one activation live.
+template <class D>
+struct Frame {
+    using V = typename D::Value;
+    V *P;   // parameters
+    V *F;   // automatic variables
+    V *Vs;  // the record's own values: statics and constants
+    Operand pl, sf;
+    V *Var(Operand v) const { return v <= pl ? P + v : v < sf ? F + v : Vs + v; }
+};
+
+struct Cursor {
+    const std::uint8_t *pc;
+    const Operand *op;
+};
+
+// Copy-back entries after a call: (marker byte; source, destination operands) until
+// a 0 marker. Marker 2 names a variable; any other marker a cell address.
+template <class D, class Src>
+Cursor CopyBack(const Frame<D> &fr, Cursor c, Src source, bool cross) {
+    using V = typename D::Value;
+    for (std::uint8_t m; (m = *c.pc++) != CopyBackEnd; c.op += 2) {
+        V val = source(c.op[0]);
+        V *dst = m == CopyBackVar ? fr.Var(c.op[1]) : reinterpret_cast<V *>(c.op[1]);
+        if (cross)
+            Arith<D>::StoreCross(dst, val);
+        else
+            *dst = val;
+    }
+    return c;
+}
+
+// A formula call: `c.op` is at the (callee, n) operands, `args` at argument 0 (or at
+// the slot pushed for the result when there are no arguments). The result replaces
+// argument 0 after the copy-back entries have run.
+template <class D, class C>
+QUOREL_NOINLINE Cursor CallFormula(const Frame<D> &fr, Cursor c, typename D::Value *args) {
+    using A = Arith<D>;
+    using CV = typename C::Value;
+    auto *h = reinterpret_cast<CompiledFormula *>(c.op[0]);
+    Operand n = c.op[1];
+    c.op += 2;
+    if constexpr (std::is_same_v<C, D>) {
+        // A running callee goes nested and may use the arguments where they stand.
+        if (h->code[RunStateByte] != RunIdle) StackOf(D::type).copyArgs = 0;
+        CV r = Evaluate<D>(h, args);
+        c = CopyBack(
+            fr, c, [args](Operand s) { return args[s]; }, false);
+        *args = r;
+    } else if constexpr (std::is_same_v<C, ComplexDomain>) {
+        // Two caller elements per complex argument, real part first.
+        auto *hv = static_cast<CV *>(h->values);
+        Operand count = (n + 1) / 2;
+        if (count > h->ints[ParamLast] + 1) count = h->ints[ParamLast] + 1;
+        for (Operand j = count - 1; j >= 0; --j)
+            hv[j] = CV{A::ToReal(args[2 * j]), A::ToReal(args[2 * j + 1])};
+        CV r = Evaluate<C>(h, hv);
+        SetLastCross(r);
+        auto part = [hv](Operand s) { return A::FromValue((s & 1) ? hv[s / 2].im : hv[s / 2].re); };
+        c = CopyBack(fr, c, part, true);
+        *args = A::FromValue(r);
+    } else {
+        auto *hv = static_cast<CV *>(h->values);
+        Operand last = n < h->ints[ParamLast] ? n : h->ints[ParamLast];
+        for (Operand i = last; i >= 0; --i) {
+            if constexpr (std::is_same_v<C, IntDomain>)
+                hv[i] = A::ToInt(args[i]);
+            else
+                hv[i] = A::ToReal(args[i]);
+        }
+        CV r = Evaluate<C>(h, hv);
+        SetLastCross(r);
+        c = CopyBack(
+            fr, c, [hv](Operand s) { return A::FromValue(hv[s]); }, true);
+        *args = A::FromValue(r);
+    }
+    return c;
+}
+
+// A built-in or host function of the caller's own domain.
+template <class D>
+QUOREL_NOINLINE Cursor CallFunction(const Frame<D> &fr, CompiledFormula *self, Cursor c,
+                                    typename D::Value *args) {
+    using V = typename D::Value;
+    auto *node = reinterpret_cast<FunctionNode *>(c.op[0]);
+    int m = static_cast<int>(c.op[1]);
+    c.op += 2;
+    CallerInfo ci{static_cast<signed char>(D::type), self};
+    V r;
+    if constexpr (std::is_same_v<D, IntDomain>)
+        r = reinterpret_cast<QuorelIntFunction>(node->function)(m, args, &ci);
+    else if constexpr (std::is_same_v<D, RealDomain>)
+        r = reinterpret_cast<QuorelRealFunction>(node->function)(m, args, &ci);
+    else
+        reinterpret_cast<QuorelComplexFunction>(node->function)(&r, m, args, &ci);
+    c = CopyBack(
+        fr, c, [args](Operand s) { return args[s]; }, false);
+    *args = r;
+    return c;
+}
+
+#if QUOREL_COMPUTED_GOTO
+#define vmdispatch(x) goto *jump[x];
+#define vmcase(l) L_##l:
+#define vmbreak vmdispatch(*pc++)
+#else
+#define vmdispatch(x) switch (x)
+#define vmcase(l) case l:
+#define vmbreak break
+#endif
+
+// Runs the instructions of one activation and returns the top element at OpEnd.
+template <class D>
+typename D::Value Run(CompiledFormula *f, const Frame<D> &fr, typename D::Value *S) {
+    using A = Arith<D>;
+    using V = typename D::Value;
+    const Operand *const ints = f->ints;
+    const std::uint8_t *const code = f->code;
+    V *const P = fr.P;
+    V *const F = fr.F;
+    V *const Vs = fr.Vs;
+    const Operand pl = fr.pl, sf = fr.sf;
+    const std::uint8_t *pc = code + ints[CodeStart];
+    const Operand *op = ints + OperandStart;
+    const V *kc = Vs + ints[VarCount];
+    V *top = S - 1;
+    auto var = [=](Operand v) { return v <= pl ? P + v : v < sf ? F + v : Vs + v; };
+    auto cell = [](Operand p) { return reinterpret_cast<V *>(p); };
+#define JUMP(t, k, i) (pc = code + (t), kc = Vs + (k), op = ints + (i))
+#define BINARY(fn)             \
+    {                          \
+        V b = *top--;          \
+        *top = A::fn(*top, b); \
+    }
+#define CALL(fn)                             \
+    {                                        \
+        V *args = top - op[1];               \
+        Cursor c = fn(Cursor{pc, op}, args); \
+        pc = c.pc, op = c.op, top = args;    \
+    }
+    auto callInt = [&](Cursor c, V *a) { return CallFormula<D, IntDomain>(fr, c, a); };
+    auto callReal = [&](Cursor c, V *a) { return CallFormula<D, RealDomain>(fr, c, a); };
+    auto callComplex = [&](Cursor c, V *a) { return CallFormula<D, ComplexDomain>(fr, c, a); };
+    auto callFun = [&](Cursor c, V *a) { return CallFunction<D>(fr, f, c, a); };
+
+#if QUOREL_COMPUTED_GOTO
+#define IN(c) ((c) < OpIntrinsicBase + D::intrinsicCount ? &&L_##c : &&L_bad)
+#define BAD4 &&L_bad, &&L_bad, &&L_bad, &&L_bad
+#define BAD16 BAD4, BAD4, BAD4, BAD4
+#define BAD64 BAD16, BAD16, BAD16, BAD16
+    static const void *const jump[256] = {&&L_OpEnd,
+                                          &&L_OpPushConst,
+                                          &&L_OpPushVar,
+                                          &&L_OpPushCommon,
+                                          &&L_OpAdd,
+                                          &&L_OpSub,
+                                          &&L_OpMul,
+                                          &&L_OpDiv,
+                                          &&L_OpPow,
+                                          &&L_OpGt,
+                                          &&L_OpGe,
+                                          &&L_OpLt,
+                                          &&L_OpLe,
+                                          &&L_OpEq,
+                                          &&L_OpNe,
+                                          &&L_OpAnd,
+                                          &&L_OpOr,
+                                          &&L_OpNot,
+                                          &&L_OpStoreVar,
+                                          &&L_OpStoreCommon,
+                                          &&L_OpCallIntFor,
+                                          &&L_OpCallRealFor,
+                                          &&L_OpCallComplexFor,
+                                          &&L_OpCallFun,
+                                          &&L_OpCommaList,
+                                          &&L_OpIfTest,
+                                          &&L_OpIfEnd,
+                                          &&L_OpWhileTest,
+                                          &&L_OpWhileEnd,
+                                          &&L_OpBreak,
+                                          &&L_OpContinue,
+                                          &&L_OpUntilTest,
+                                          &&L_OpWhichTest,
+                                          &&L_OpWhichTaken,
+                                          &&L_OpWhichFail,
+                                          &&L_OpWhichDefault,
+                                          &&L_OpNeg,
+                                          &&L_OpIncVar,
+                                          &&L_OpDecVar,
+                                          &&L_OpIncCommon,
+                                          &&L_OpDecCommon,
+                                          &&L_OpVarInc,
+                                          &&L_OpVarDec,
+                                          &&L_OpCommonInc,
+                                          &&L_OpCommonDec,
+                                          &&L_bad,
+                                          IN(46),
+                                          IN(47),
+                                          IN(48),
+                                          IN(49),
+                                          IN(50),
+                                          IN(51),
+                                          IN(52),
+                                          IN(53),
+                                          IN(54),
+                                          IN(55),
+                                          IN(56),
+                                          IN(57),
+                                          IN(58),
+                                          IN(59),
+                                          IN(60),
+                                          BAD64,
+                                          BAD64,
+                                          BAD64,
+                                          &&L_bad,
+                                          &&L_bad,
+                                          &&L_bad};
+    static_assert(sizeof jump / sizeof jump[0] == 256);
+#undef IN
+#define INTR(c)                                 \
+    vmcase(c) *top = A::template Intr<c>(*top); \
+    vmbreak;
+#else
+#define INTR(c)                                                         \
+    vmcase(c) if (c >= OpIntrinsicBase + D::intrinsicCount) goto L_bad; \
+    *top = A::template Intr<c>(*top);                                   \
+    vmbreak;
+#endif
+
+    for (;;) {
+        vmdispatch(*pc++) {
+            vmcase(OpEnd) goto L_done;
+            vmcase(OpPushConst) *++top = *kc++;
+            vmbreak;
+            vmcase(OpPushVar) *++top = *var(*op++);
+            vmbreak;
+            vmcase(OpPushCommon) *++top = *cell(*op++);
+            vmbreak;
+            vmcase(OpAdd) BINARY(Add) vmbreak;
+            vmcase(OpSub) BINARY(Sub) vmbreak;
+            vmcase(OpMul) BINARY(Mul) vmbreak;
+            vmcase(OpDiv) BINARY(Div) vmbreak;
+            vmcase(OpPow) BINARY(Pow) vmbreak;
+            vmcase(OpGt) BINARY(Gt) vmbreak;
+            vmcase(OpGe) BINARY(Ge) vmbreak;
+            vmcase(OpLt) BINARY(Lt) vmbreak;
+            vmcase(OpLe) BINARY(Le) vmbreak;
+            vmcase(OpEq) BINARY(Eq) vmbreak;
+            vmcase(OpNe) BINARY(Ne) vmbreak;
+            vmcase(OpAnd) BINARY(And) vmbreak;
+            vmcase(OpOr) BINARY(Or) vmbreak;
+            vmcase(OpNot) *top = A::Not(*top);
+            vmbreak;
+            vmcase(OpStoreVar) * var(*op++) = *top;
+            vmbreak;
+            vmcase(OpStoreCommon) * cell(*op++) = *top;
+            vmbreak;
+            vmcase(OpCallIntFor) CALL(callInt) vmbreak;
+            vmcase(OpCallRealFor) CALL(callReal) vmbreak;
+            vmcase(OpCallComplexFor) CALL(callComplex) vmbreak;
+            vmcase(OpCallFun) CALL(callFun) vmbreak;
+            vmcase(OpCommaList) vmcase(OpWhichDefault) {
+                Operand k = *op++;
+                top[-k] = *top;
+                top -= k;
+            }
+            vmbreak;
+            vmcase(OpIfTest) {
+                if (!A::Truth(*top))
+                    JUMP(op[0], op[1], op[2]);
+                else
+                    op += 3;
+            }
+            vmbreak;
+            vmcase(OpIfEnd) {
+                top -= *op++;
+                *top = A::Zero();
+            }
+            vmbreak;
+            vmcase(OpWhileTest) {
+                if (!A::Truth(*top) || ErrPending())
+                    JUMP(op[0], op[1], op[2]);
+                else
+                    op += 3;
+            }
+            vmbreak;
+            vmcase(OpWhileEnd) {
+                top = S + op[2];
+                JUMP(op[0], op[1], op[3]);
+            }
+            vmbreak;
+            vmcase(OpBreak) {
+                top = S + op[2] + 1;
+                *top = A::Zero();
+                JUMP(op[0], op[1], op[3]);
+            }
+            vmbreak;
+            vmcase(OpContinue) {
+                if (ErrPending()) {
+                    pc = code + ints[CodeLength] - 1;  // the final OpEnd
+                } else {
+                    top = S + op[2];
+                    JUMP(op[0], op[1], op[3]);
+                }
+            }
+            vmbreak;
+            vmcase(OpUntilTest) {  // operands K, T, C, I
+                if (!A::Truth(*top) && !ErrPending()) {
+                    top = S + op[0];
+                    JUMP(op[1], op[2], op[3]);
+                } else {
+                    top = S + op[0] + 1;
+                    *top = A::Zero();
+                    op += 4;
+                }
+            }
+            vmbreak;
+            vmcase(OpWhichTest) {
+                if (!A::Truth(*top)) {
+                    ++top;  // a failed condition keeps two slots
+                    JUMP(op[0], op[1], op[2]);
+                } else {
+                    op += 3;
+                }
+            }
+            vmbreak;
+            vmcase(OpWhichTaken) {
+                Operand k = op[2];
+                top[-k] = *top;
+                top -= k;
+                JUMP(op[0], op[1], op[3]);
+            }
+            vmbreak;
+            vmcase(OpWhichFail) {
+                ReportFormulaErr(D::type, "which", D::type, f);
+                top -= *op++;
+            }
+            vmbreak;
+            vmcase(OpNeg) *top = A::Neg(*top);
+            vmbreak;
+            vmcase(OpIncVar) {
+                V *p = var(*op++);
+                *p = A::Inc(*p);
+                *++top = *p;
+            }
+            vmbreak;
+            vmcase(OpDecVar) {
+                V *p = var(*op++);
+                *p = A::Dec(*p);
+                *++top = *p;
+            }
+            vmbreak;
+            vmcase(OpIncCommon) {
+                V *p = cell(*op++);
+                *p = A::Inc(*p);
+                *++top = *p;
+            }
+            vmbreak;
+            vmcase(OpDecCommon) {
+                V *p = cell(*op++);
+                *p = A::Dec(*p);
+                *++top = *p;
+            }
+            vmbreak;
+            vmcase(OpVarInc) {
+                V *p = var(*op++);
+                *++top = *p;
+                *p = A::Inc(*p);
+            }
+            vmbreak;
+            vmcase(OpVarDec) {
+                V *p = var(*op++);
+                *++top = *p;
+                *p = A::Dec(*p);
+            }
+            vmbreak;
+            vmcase(OpCommonInc) {
+                V *p = cell(*op++);
+                *++top = *p;
+                *p = A::Inc(*p);
+            }
+            vmbreak;
+            vmcase(OpCommonDec) {
+                V *p = cell(*op++);
+                *++top = *p;
+                *p = A::Dec(*p);
+            }
+            vmbreak;
+            INTR(46)
+            INTR(47)
+            INTR(48)
+            INTR(49)
+            INTR(50)
+            INTR(51)
+            INTR(52)
+            INTR(53)
+            INTR(54)
+            INTR(55)
+            INTR(56)
+            INTR(57)
+            INTR(58)
+            INTR(59)
+            INTR(60)
+#if !QUOREL_COMPUTED_GOTO
+            default:
+                goto L_bad;
+#endif
+        }
+    }
+L_bad:  // a code byte no compiler emits: end the activation rather than guess
+L_done:
+    return top >= S ? *top : A::Zero();
+#undef JUMP
+#undef BINARY
+#undef CALL
+#undef INTR
+}
+
+// Nested activation set-up: a frame on the domain's evaluation stack. Returns false
+// (after reporting the overflow) when it does not fit.
+template <class D>
+bool EnterNested(CompiledFormula *f, EvalStack &st, Frame<D> &fr, typename D::Value *para,
+                 bool copy, int &saved) {
+    using V = typename D::Value;
+    const Operand *ints = f->ints;
+    Operand vc = ints[VarCount];
+    Operand size = (copy ? vc : vc - fr.pl) + (ints[ValueCount] - ints[StackBase]) + 1;
+    saved = st.used;
+    if (static_cast<long long>(saved) + size >= st.max || activations >= kMaxActivations) {
+        ReportFormulaErr(D::type, "StackOverFlow", D::type, f);
+        return false;
+    }
+    st.used = static_cast<int>(saved + size);
+    ++st.nestedDepth;
+    V *R = static_cast<V *>(st.data);
+    if (copy) {
+        fr.F = R + saved;
+        for (Operand i = 0; i <= fr.pl; ++i) fr.F[i] = para ? para[i] : Arith<D>::Zero();
+        fr.P = fr.F;
+    } else {
+        // Parameters resolve to the caller's array, so the frame starts with the
+        // first automatic variable.
+        fr.F = R + saved - fr.pl - 1;
+        fr.P = para;
+    }
+    Operand autoEnd = fr.sf < vc ? fr.sf : vc;
+    for (Operand v = fr.pl + 1; v < autoEnd; ++v) fr.F[v] = Arith<D>::Zero();
+    f->code[RunStateByte] = RunNested;
+    return true;
+}
+
+template <class D>
+void LeaveNested(EvalStack &st, const Frame<D> &fr, typename D::Value *para, bool copy, int saved) {
+    st.used = saved;
+    if (copy && para)
+        for (Operand i = 0; i <= fr.pl; ++i) para[i] = fr.P[i];
+    if (--st.nestedDepth == 0 && st.pendingData) ApplyPendingStack(st);
+}
+
+}  // namespace
+
+template <class D>
+typename D::Value Evaluate(CompiledFormula *f, typename D::Value *para) {
+    using V = typename D::Value;
+    if (!f) return Arith<D>::Zero();
+    Operand *ints = f->ints;
+    EvalStack &st = StackOf(D::type);
+    if (ints[CodeStart] < 0) {
+        st.copyArgs = 1;
+        ReportFormulaErr(static_cast<int>(-ints[CodeStart]), nullptr, D::type, f);
+        return Arith<D>::Zero();
+    }
+    V *vals = static_cast<V *>(f->values);
+    Frame<D> fr{para, vals, vals, ints[ParamLast], ints[StaticFirst]};
+    std::uint8_t &state = f->code[RunStateByte];
+    bool outer = state == RunIdle;
+    bool copy = false;
+    int saved = 0;
+    V *S;
+    if (outer) {
+        state = RunOuter;
+        S = vals + ints[StackBase];
+    } else {
+        copy = st.copyArgs != 0;
+        st.copyArgs = 1;
+        if (!EnterNested<D>(f, st, fr, para, copy, saved)) return Arith<D>::Zero();
+        S = fr.F + ints[VarCount];
+    }
+    ++activations;
+    V result = Run<D>(f, fr, S);
+    --activations;
+    if (outer || state == RunOuter) state = RunIdle;
+    if (!outer) LeaveNested<D>(st, fr, para, copy, saved);
+    return result;
+}
+
+namespace {
+
+// A formula of three instructions built on the C stack: the operation runs through
+// the same code as at run time.
+template <class D>
+typename D::Value FoldTiny(std::uint8_t op, int pushes, typename D::Value a, typename D::Value b) {
+    std::uint8_t code[] = {RunIdle, 0, 0, OpPushConst, OpPushConst, OpEnd, OpEnd};
+    int codeStart = 3 + (2 - pushes);  // one push for a unary operation
+    code[5] = op;
+    Operand ints[OperandStart + 1] = {};
+    ints[ParamLast] = -1;
+    ints[VarCount] = 0;
+    ints[CodeLength] = sizeof code;
+    ints[IntCount] = OperandStart;
+    ints[ValueCount] = 4;
+    ints[CodeStart] = codeStart;
+    ints[StackBase] = 2;
+    ints[DepFirst] = OperandStart;
+    ints[DepLast] = OperandStart - 1;
+    typename D::Value values[4] = {a, b, a, b};
+    CompiledFormula rec{code, ints, values, nullptr, nullptr};
+    ints[Self] = reinterpret_cast<Operand>(&rec);
+    return Evaluate<D>(&rec, nullptr);
+}
+
+}  // namespace
+
+template <class D>
+typename D::Value FoldBinary(std::uint8_t op, typename D::Value a, typename D::Value b) {
+    if (op < OpAdd || op > OpOr) return a;
+    return FoldTiny<D>(op, 2, a, b);
+}
+
+template <class D>
+typename D::Value FoldUnary(std::uint8_t op, typename D::Value a) {
+    bool intrinsic = op > OpIntrinsicBase && op < OpIntrinsicBase + D::intrinsicCount;
+    if (op != OpNeg && op != OpNot && !intrinsic) return a;
+    return FoldTiny<D>(op, 1, a, a);
+}
+
+template double Evaluate<RealDomain>(CompiledFormula *, double *);
+template std::int32_t Evaluate<IntDomain>(CompiledFormula *, std::int32_t *);
+template QuorelComplex Evaluate<ComplexDomain>(CompiledFormula *, QuorelComplex *);
+template double FoldBinary<RealDomain>(std::uint8_t, double, double);
+template std::int32_t FoldBinary<IntDomain>(std::uint8_t, std::int32_t, std::int32_t);
+template QuorelComplex FoldBinary<ComplexDomain>(std::uint8_t, QuorelComplex, QuorelComplex);
+template double FoldUnary<RealDomain>(std::uint8_t, double);
+template std::int32_t FoldUnary<IntDomain>(std::uint8_t, std::int32_t);
+template QuorelComplex FoldUnary<ComplexDomain>(std::uint8_t, QuorelComplex);
+
+}  // namespace quorel
