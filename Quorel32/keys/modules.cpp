@@ -118,22 +118,23 @@ bool ModuleAllowed(int m, LockFn lock) {
     return !rec || rec->lock == lock;
 }
 
-int ModuleAttachImports(int m, const char *const *names, int n) {
+int ModuleAttachImports(int m, const char *strings, const int *offsets, int n) {
     ModuleRecord *rec = FindModule(m);
     if (!rec || n < 1) return 4;
+    auto name = [&](int i) { return strings + offsets[i]; };
     std::size_t textLen = 0;
-    for (int i = 0; i < n; ++i) textLen += std::strlen(names[i]) + 1;
+    for (int i = 0; i < n; ++i) textLen += std::strlen(name(i)) + 1;
     auto *text = qnew<char>(textLen);
     auto **ptrs = qnew<char *>(static_cast<std::size_t>(n));
     auto *list = qnew<ImportList>();
     int result = 0;
     if (!text || !ptrs || !list) result = 4;
-    if (result == 0 && !names[0][0]) result = 6;
+    if (result == 0 && !*name(0)) result = 6;
     if (result == 0) {
         char *p = text;
         for (int i = 0; i < n; ++i) {
-            std::size_t len = std::strlen(names[i]) + 1;
-            std::memcpy(p, names[i], len);
+            std::size_t len = std::strlen(name(i)) + 1;
+            std::memcpy(p, name(i), len);
             if (i > 0) ptrs[i - 1] = p;
             p += len;
         }

@@ -33,8 +33,9 @@ void ModuleCountDown(int m);
 bool ModuleAllowed(int m, LockFn lock);
 
 // The part of the "Module" built-in that changes state: gives module |m| (which must
-// have a record without import text) its name names[0] and imports names[1..n-1].
+// have a record without import text) its name and imports, the NUL-terminated texts
+// at strings + offsets[0], then strings + offsets[1..n-1].
 // Results: 0 done, 4 out of memory, 5 name taken, 6 empty name.
-int ModuleAttachImports(int m, const char *const *names, int n);
+int ModuleAttachImports(int m, const char *strings, const int *offsets, int n);
 
 }  // namespace quorel

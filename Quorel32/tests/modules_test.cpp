@@ -7,6 +7,7 @@
 #include "Quorel32.h"
 #include "api/alloc.h"
 #include "api/engine.h"
+#include "hand_formula.h"
 #include "keys/keytree.h"
 
 using namespace quorel;
@@ -88,8 +89,7 @@ TEST_F(Modules, LastFormulaTakesOnlyItsOwnVariables) {
 TEST_F(Modules, ImportsAndTheirResults) {
     ModuleCountUp(3);
     ModuleCountUp(4);
-    const char *names[] = {"Geo", "Base", "Util"};
-    EXPECT_EQ(ModuleAttachImports(3, names, 3), 0);
+    EXPECT_EQ(handmade::Attach(3, {"Geo", "Base", "Util"}), 0);
     ImportList *list = Imports("Geo");
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->module, 3);
@@ -98,15 +98,12 @@ TEST_F(Modules, ImportsAndTheirResults) {
     EXPECT_STREQ(list->names[1], "Util");
     EXPECT_STREQ(FindModule(3)->importText, "Geo");
 
-    const char *same[] = {"Geo"};
-    EXPECT_EQ(ModuleAttachImports(4, same, 1), 5);
-    const char *empty[] = {""};
-    EXPECT_EQ(ModuleAttachImports(4, empty, 1), 6);
+    EXPECT_EQ(handmade::Attach(4, {"Geo"}), 5);
+    EXPECT_EQ(handmade::Attach(4, {""}), 6);
     EXPECT_EQ(FindModule(4)->importText, nullptr);
     for (long n = 1; n <= 4; ++n) {
         qallocFailAt(n);
-        const char *geo4[] = {"Geo4", "X"};
-        EXPECT_EQ(ModuleAttachImports(4, geo4, 2), 4) << n;
+        EXPECT_EQ(handmade::Attach(4, {"Geo4", "X"}), 4) << n;
         qallocFailAt(0);
         EXPECT_EQ(FindModule(4)->importText, nullptr);
         EXPECT_EQ(Imports("Geo4"), nullptr);
@@ -146,8 +143,7 @@ TEST_F(Modules, LockModuleRules) {
 TEST_F(Modules, LockedModuleLosesVariablesAndImportsButKeepsLock) {
     ASSERT_TRUE(LockModule(9, LockF, true));
     ModuleCountUp(9);
-    const char *names[] = {"Nine", "Other"};
-    ASSERT_EQ(ModuleAttachImports(9, names, 2), 0);
+    ASSERT_EQ(handmade::Attach(9, {"Nine", "Other"}), 0);
     Var("9v");
     ModuleCountDown(9);
     ModuleRecord *rec = FindModule(9);
@@ -157,7 +153,7 @@ TEST_F(Modules, LockedModuleLosesVariablesAndImportsButKeepsLock) {
     EXPECT_EQ(rec->importText, nullptr);
     EXPECT_EQ(Imports("Nine"), nullptr);
     EXPECT_FALSE(HasVar("9v"));
-    ASSERT_EQ(ModuleAttachImports(9, names, 2), 0);  // a new life may name it again
+    ASSERT_EQ(handmade::Attach(9, {"Nine", "Other"}), 0);  // a new life may name it again
 }
 
 TEST_F(Modules, OutOfMemoryLeavesNoRecord) {

@@ -5,6 +5,7 @@
 #include "Quorel32.h"
 #include "api/alloc.h"
 #include "api/engine.h"
+#include "hand_formula.h"
 #include "keys/keytree.h"
 #include "keys/modules.h"
 
@@ -87,18 +88,18 @@ TEST(OutOfMemory, LockKeyTypeReportsTwoWhenTheLockCannotBeStored) {
     int results2 = 0;
     for (long n = 1;; ++n) {
         qallocFailAt(n);
-        int r = LockKeyType(0x01020304, CountDelete, LockF);
+        int r = LockKeyType(0x010203F4, CountDelete, LockF);
         qallocFailAt(0);
         if (r == 0) break;
         EXPECT_EQ(r, n == 1 ? 1 : 2) << n;  // the record itself, then its key
         results2 += r == 2;
-        const unsigned char key[4] = {4, 3, 2, 1};
+        const unsigned char key[4] = {0xF4, 3, 2, 1};
         KeyRemove(key, 4, KeyTypeLock);  // prunes the path nodes the failure left
         ASSERT_EQ(KeyNodeOf(key, 1), nullptr);
     }
     EXPECT_EQ(results2, 4 * 8 + 1);
-    EXPECT_EQ(InsertKey("k", 1, 0x01020304, nullptr, nullptr, nullptr), 4);
-    EXPECT_EQ(InsertKey("k", 1, 0x01020304, nullptr, CountDelete, nullptr), 0);
+    EXPECT_EQ(InsertKey("k", 1, 0x010203F4, nullptr, nullptr, nullptr), 4);
+    EXPECT_EQ(InsertKey("k", 1, 0x010203F4, nullptr, CountDelete, nullptr), 0);
     FreeQuorel();
 }
 
@@ -121,8 +122,7 @@ TEST(Teardown, SweepsRecordsWhoseDeletersRemoveOtherKeys) {
     // free that list twice, nor touch what the record's deleter freed.
     ASSERT_TRUE(InitQuorel());
     ModuleCountUp(4);
-    const char *names[] = {"Four", "Five"};
-    ASSERT_EQ(ModuleAttachImports(4, names, 2), 0);
+    ASSERT_EQ(handmade::Attach(4, {"Four", "Five"}), 0);
     ASSERT_TRUE(LockModule(6, LockF, true));
     ASSERT_EQ(LockKeyType(777, CountDelete, LockF), 0);
     ASSERT_EQ(InsertKey("4x", 2, 777, nullptr, CountDelete, nullptr), 0);

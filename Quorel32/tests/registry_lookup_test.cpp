@@ -29,7 +29,7 @@ class Lookup : public ::testing::Test {
     // Gives module m (with a record) its name and imports, as "Module" does.
     static int Name(int m, std::initializer_list<const char *> names) {
         if (!FindModule(m)) ModuleCountUp(m);
-        return ModuleAttachImports(m, names.begin(), static_cast<int>(names.size()));
+        return handmade::Attach(m, names);
     }
 };
 
