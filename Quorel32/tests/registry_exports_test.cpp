@@ -99,8 +99,9 @@ TEST_F(Registry, IsForChecksEveryProperty) {
     EXPECT_TRUE(IsFor(nullptr, 3, -3, u, u->values, -1));
     EXPECT_FALSE(IsFor("", 3, 3, f, f->values, 1));
     EXPECT_FALSE(IsFor("f", 4, 3, f, f->values, 1));
+    void *values = f->values;
     DeleteFor(3, f);
-    EXPECT_FALSE(IsFor("f", 3, 3, f, f->values, 1));
+    EXPECT_FALSE(IsFor("f", 3, 3, f, values, 1));
 }
 
 TEST_F(Registry, DeleteForInEveryPositionOfAChain) {
