@@ -4,12 +4,37 @@
 
 #include "../api/alloc.h"
 #include "../api/engine.h"
+#include "../eval/domain.h"
 #include "keytree.h"
 
 namespace quorel {
 
-void QUOREL_CALL HostConstDeleter(void *value) { qfree(value); }
-void QUOREL_CALL FormulaConstDeleter(void *value) { qfree(value); }
+namespace {
+// The two constant deleters free alike, but their addresses must differ (they mark
+// who owns the constant); distinct bodies keep identical-code folding from merging them.
+volatile int formulaConstsFreed = 0;
+
+int ConstSize(int keyType) {
+    switch (keyType) {
+        case KeyIntConst:
+            return sizeof(IntDomain::Value);
+        case KeyRealConst:
+            return sizeof(RealDomain::Value);
+        case KeyComplexConst:
+            return sizeof(ComplexDomain::Value);
+        default:
+            return 0;
+    }
+}
+}  // namespace
+
+void QUOREL_CALL HostConstDeleter(void *value) {
+    qfree(value);
+}
+void QUOREL_CALL FormulaConstDeleter(void *value) {
+    formulaConstsFreed = formulaConstsFreed + 1;
+    qfree(value);
+}
 
 void QUOREL_CALL FunctionDeleter(void *p) {
     auto *node = static_cast<FunctionNode *>(p);
@@ -32,7 +57,7 @@ void QUOREL_CALL FunctionDeleter(void *p) {
 }
 
 int RegisterFunction(int keyType, const char *name, void *function, int paraCode) {
-    if (keyType < KeyIntFun || keyType > KeyComplexFun) return 4;
+    if (keyType < KeyIntFun || keyType > KeyComplexFun || !function) return 4;
     auto *node = qnew<FunctionNode>();
     if (!node) return 2;
     int len = KeyLen(name);
@@ -44,6 +69,21 @@ int RegisterFunction(int keyType, const char *name, void *function, int paraCode
     node->paraCode = paraCode;
     int r = KeyInsert(name, len, keyType, node, FunctionDeleter, nullptr);
     if (r != InsertNew) qfree(node);
+    return r;
+}
+
+int RegisterConst(int keyType, const char *name, int nameLen, const void *value, KeyDeleter del) {
+    int size = ConstSize(keyType);
+    if (size == 0 || !value) return 4;
+    void *copy = qalloc(size);
+    if (!copy) return 2;
+    std::memcpy(copy, value, size);
+    if (nameLen <= 0) {
+        qfree(copy);
+        return 3;
+    }
+    int r = KeyInsert(name, nameLen, keyType, copy, del, nullptr);
+    if (r != InsertNew) qfree(copy);
     return r;
 }
 
