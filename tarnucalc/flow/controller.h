@@ -8,8 +8,10 @@
 #include <functional>
 #include <string>
 
+#include "encoding.h"
 #include "engine.h"
 #include "locations.h"
+#include "settings.h"
 #include "view.h"
 
 namespace tarnu {
@@ -123,27 +125,30 @@ class Controller {
     bool keypadDocked() const { return keypadDocked_; }
     Size fullSize() const { return {fullWidth_, fullHeight_}; }
     const Locations &locations() const { return locations_; }
+    // The skin file read at start-up ("" when never chosen, "无" for none).
+    const std::string &skinFile() const { return skinFile_; }
 
     // What ends the process after the fatal message box (tests replace it).
     void setExitHandler(std::function<void(int)> handler) { exit_ = std::move(handler); }
 
   private:
-    // (implementation details follow in controller.cpp)
-    struct Impl;
-    bool runCycle(const std::function<EngineResult(Engine &)> &cycle, EngineResult &out);
+    // Runs one engine cycle through the view; false when it failed to bind (the process
+    // then ends) or the user cancelled it.
+    bool runCycle(const std::function<EngineResult()> &cycle, EngineResult &out);
     std::string presentResult(double value) const;
-    void loadSettings();
-    void saveSettings();
+    bool showsResult(Box box) const;
+    bool handleResultBoxKey(Box box, KeyKind key);
+    void showResult(const std::string &historyText, const std::string &copyText);
+    void copyResult(const std::string &expressionText);
+    void updateMoneyBox();
+    void applySettings();
+    Settings gatherSettings() const;
     void loadHistory();
     void saveHistory();
     void reopenFormula();
-    void rememberFormulaPath(const std::string &path);
-    void afterResult(const std::string &copyText);
-    void updateMoneyBox();
-    bool expressionShowsResult() const;
-    bool handleResultBoxKey(Box box, KeyKind key);
-    void snapKeypad(bool keypadMoved);
+    void showFormulaFile(const std::string &path);
     void openKeypad();
+    void snapKeypad(bool keypadMoved);
 
     View &view_;
     Engine &engine_;
@@ -154,11 +159,11 @@ class Controller {
     bool keypadShown_ = false;
     bool keypadDocked_ = false;
     int fullWidth_ = 0, fullHeight_ = 0;
-    // History as loaded, to keep the file byte-identical when nothing changed and to
-    // never overwrite a history file that could not be read.
+    // History as loaded: an unchanged history is not written again, one that could not
+    // be read is never overwritten, and the file keeps the encoding it had.
     std::string historyLoaded_;
-    std::string historyRaw_;
     bool historyUnreadable_ = false;
+    FileEncoding historyEncoding_ = FileEncoding::Gb18030;
 };
 
 }  // namespace tarnu

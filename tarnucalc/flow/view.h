@@ -5,8 +5,9 @@
 // Conventions every implementation keeps:
 // - Texts are UTF-8. Multi-line boxes exchange "\n" line breaks (the files keep "\r\n";
 //   the storage layer converts).
-// - Setters never raise controller events: setChecked, setDigitsIndex, setSkinIndex and
-//   setText must not call back into the controller. Events come only from the user.
+// - Setters never raise controller events: setChecked, setDigitsIndex, setSkinIndex,
+//   setText, setMainGeometry and setKeypadGeometry must not call back into the
+//   controller. Events come only from the user.
 // - Caret positions and selections are the box's own business; the controller only asks
 //   for the caret's text line and inserts at the caret.
 #ifndef TARNU_FLOW_VIEW_H
@@ -138,6 +139,10 @@ class View {
     virtual void destroyKeypad() = 0;
     virtual Rect keypadGeometry() const = 0;
     virtual void setKeypadGeometry(const Rect &rect) = 0;
+
+    // The theme for a skin file name of 组合框2's table ("无" or "" for none), applied
+    // once at start-up.
+    virtual void applySkin(const std::string &skinFile) { (void)skinFile; }
 
     // Runs one engine cycle. The default runs it here and now; a window may run it on a
     // worker thread while it stays responsive. Return false when the user cancelled it:
