@@ -9,11 +9,12 @@ namespace quorel {
 
 // One open bracket, call or control form.
 struct CallFrame {
-    int kind;        // plain bracket, built-in, formula call, host call, control form
+    int kind;        // token kind of the call name, or TkOpen for a plain bracket
     Operand target;  // opcode, callee record or function node
     int commas;      // commas so far; -1 for an empty argument list
-    int token;       // token index, for error offsets
-    int extra;       // per-kind scratch (control forms)
+    int token;       // token index of the name (or bracket), for error offsets
+    int depth;       // evaluation stack depth when the frame opened
+    int code;        // code position when the frame opened
 };
 
 // A pending assignment (argIndex -1) or by-reference argument.
@@ -27,10 +28,11 @@ struct AssignRecord {
 // A pending control-flow jump or an open loop.
 struct JumpRecord {
     int kind;
-    int code;      // code position (loop start)
-    int constant;  // constant cursor
-    int operand;   // operand cursor, or the ints index to patch
-    int top;       // stack top index at the loop start
+    int frame;     // call frame of the form that owns the record
+    int code;      // loop start: code position
+    int constant;  // loop start: constant cursor
+    int operand;   // loop start: operand cursor; otherwise the ints index to patch
+    int top;       // loop start: stack top index
 };
 
 struct BuildBuffers {

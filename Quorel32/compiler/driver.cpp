@@ -1,0 +1,129 @@
+// The compile driver: lock test, attempts over the shared build buffers with
+// growth and restart, and on success the record with its exact-size arrays, its
+// module count, its referrer links and its place in the key tree or unnamed list.
+#include <cstring>
+
+#include "../api/alloc.h"
+#include "../api/runerr.h"
+#include "../keys/modules.h"
+#include "body.h"
+#include "compile.h"
+
+namespace quorel {
+
+namespace {
+
+// Undoes a half-made record: the destroyer drops its module count and the links
+// made so far.
+int Abandon(int domain, CompiledFormula *rec) {
+    DestroyFormula(domain, rec);
+    return 1;
+}
+
+bool LinkReferrers(CompiledFormula *rec) {
+    Operand *ints = rec->ints;
+    for (Operand k = ints[DepFirst]; k <= ints[DepLast]; ++k) {
+        auto *link = qnew<ReferrerLink>();
+        if (!link) {
+            ints[DepLast] = k - 1;
+            return false;
+        }
+        auto *head = reinterpret_cast<Operand *>(ints[k]);
+        link->callerReferrers = &ints[Referrers];
+        link->next = RefHead(head);
+        SetRefHead(head, link);
+    }
+    return true;
+}
+
+template <class D>
+bool Register(CompiledFormula *rec) {
+    const char *name = FormulaName(rec);
+    int len = static_cast<int>(std::strlen(name));
+    if (len == 0) {
+        CompiledFormula *&head = g.unnamed[D::type - 1];
+        rec->next = head;
+        if (head) head->prev = rec;
+        head = rec;
+        return true;
+    }
+    KeyEntry *e = nullptr;
+    int r = KeyInsert(name, len, D::forKey, rec, FormulaChainDeleter(D::type), &e);
+    if (r == InsertNoMemory || !e) return false;
+    if (r == InsertExists) {
+        auto *newest = static_cast<CompiledFormula *>(e->value);
+        rec->next = newest;
+        if (newest) newest->prev = rec;
+        e->value = rec;
+    }
+    return true;
+}
+
+template <class D>
+int Install(CompiledFormula *rec, int module) {
+    using Value = typename D::Value;
+    const Operand *hdr = g.build.ints;
+    auto codeLen = static_cast<std::size_t>(hdr[CodeLength]);
+    auto intCount = static_cast<std::size_t>(hdr[IntCount]);
+    auto valueCount = static_cast<std::size_t>(hdr[ValueCount]);
+    rec->code = static_cast<std::uint8_t *>(qalloc(codeLen));
+    rec->ints = rec->code ? qnew<Operand>(intCount) : nullptr;
+    rec->values = rec->ints ? qnew<Value>(valueCount) : nullptr;
+    if (!rec->values) {
+        qfree(rec->code);
+        qfree(rec->ints);
+        qfree(rec);
+        return 1;
+    }
+    ModuleCountUp(module);
+    std::memcpy(rec->code, g.build.code, codeLen);
+    std::memcpy(rec->ints, hdr, intCount * sizeof(Operand));
+    // Variables and constants; the evaluation stack area stays zeroed.
+    std::memcpy(rec->values, g.build.values[D::type - 1],
+                static_cast<std::size_t>(hdr[StackBase]) * sizeof(Value));
+    if (!LinkReferrers(rec)) return Abandon(D::type, rec);
+    if (!Register<D>(rec)) return Abandon(D::type, rec);
+    return 0;
+}
+
+}  // namespace
+
+template <class D>
+int Compile(const char *text, int module, void **hFor, int *nPara, typename D::Value **para,
+            int *errBegin, int *errEnd) {
+    int spareBegin, spareEnd;
+    if (!errBegin) errBegin = &spareBegin;
+    if (!errEnd) errEnd = &spareEnd;
+    LockFn lock = hFor ? reinterpret_cast<LockFn>(*hFor) : nullptr;
+    if (!ModuleAllowed(module, lock)) {
+        *errBegin = *errEnd = 0;
+        return -2;
+    }
+    if (ErrPending()) {
+        *errBegin = *errEnd = 0;
+        return 36;
+    }
+    if (!text) text = "";
+    for (;;) {
+        auto *rec = qnew<CompiledFormula>();
+        if (!rec) return 1;
+        int r = CompileBody<D>(text, module, rec, errBegin, errEnd);
+        if (r == 0) {
+            if ((r = Install<D>(rec, module))) return r;
+            if (hFor) *hFor = rec;
+            if (nPara) *nPara = static_cast<int>(rec->ints[ParamLast]);
+            if (para) *para = static_cast<typename D::Value *>(rec->values);
+            return 0;
+        }
+        qfree(rec);
+        if (r > 0 || r < GrowAssigns) return r;
+        if (!GrowBuildBuffers(g.build, r, D::type)) return 1;
+    }
+}
+
+template int Compile<IntDomain>(const char *, int, void **, int *, std::int32_t **, int *, int *);
+template int Compile<RealDomain>(const char *, int, void **, int *, double **, int *, int *);
+template int Compile<ComplexDomain>(const char *, int, void **, int *, QuorelComplex **, int *,
+                                    int *);
+
+}  // namespace quorel
