@@ -1,9 +1,10 @@
 // The compiler body: runs the passes over the shared build buffers and leaves the
 // finished header, code, operands and values there for the driver to copy.
+#include "body.h"
+
 #include <cstring>
 
 #include "../api/runerr.h"
-#include "body.h"
 #include "domain_syntax.h"
 #include "emit.h"
 
@@ -48,8 +49,15 @@ int Finish(Ctx &c) {
 
 template <class D>
 int CompileBody(const char *text, int module, CompiledFormula *rec, int *errBegin, int *errEnd) {
-    Ctx c{g.build, text, static_cast<int>(std::strlen(text)), module, rec, errBegin, errEnd,
-          Syntax{D::hasPower, D::hasRemainder, D::hasImaginary}, D::type};
+    Ctx c{g.build,
+          text,
+          static_cast<int>(std::strlen(text)),
+          module,
+          rec,
+          errBegin,
+          errEnd,
+          Syntax{D::hasPower, D::hasRemainder, D::hasImaginary},
+          D::type};
     int r;
     if ((r = Lex(c)) || (r = ReadHeader(c)) || (r = CheckBrackets(c)) || (r = NameIntoCode(c)) ||
         (r = RewriteDotCalls(c)) || (r = Resolve<D>(c)) || (r = CheckOperators(c)) ||

@@ -14,9 +14,12 @@ constexpr int kInitialInts = 60;
 
 std::size_t ValueSize(int domain) {
     switch (domain) {
-        case DomainInt: return sizeof(IntDomain::Value);
-        case DomainReal: return sizeof(RealDomain::Value);
-        default: return sizeof(ComplexDomain::Value);
+        case DomainInt:
+            return sizeof(IntDomain::Value);
+        case DomainReal:
+            return sizeof(RealDomain::Value);
+        default:
+            return sizeof(ComplexDomain::Value);
     }
 }
 
@@ -144,7 +147,8 @@ bool GrowBuildBuffers(BuildBuffers &b, int growCode, int domain) {
             Release(b.assigns, b.assignCap);
             return Ensure(b.assigns, b.assignCap, n);
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 

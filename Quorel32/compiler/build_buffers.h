@@ -70,7 +70,9 @@ enum GrowCode : int {
 };
 
 // New entry count after growth; -1 (an impossible size) when it would overflow.
-inline int GrownCount(int count) { return count > (0x7fffffff - 30) / 2 ? -1 : count * 2 + 30; }
+inline int GrownCount(int count) {
+    return count > (0x7fffffff - 30) / 2 ? -1 : count * 2 + 30;
+}
 
 // Allocates every buffer that is missing at its initial size; false on failure
 // (what could not be allocated has capacity 0). Used by InitQuorel.

@@ -8,8 +8,12 @@ namespace {
 
 enum Class { ClsSkip, ClsOperand, ClsOperator, ClsOpen, ClsClose, ClsOther };
 
-bool StartsItem(std::uint8_t k) { return k == TkOpen || k == TkComma || k == TkAssign; }
-bool IsVariable(std::uint8_t k) { return k == TkLocal || k == TkCell; }
+bool StartsItem(std::uint8_t k) {
+    return k == TkOpen || k == TkComma || k == TkAssign;
+}
+bool IsVariable(std::uint8_t k) {
+    return k == TkLocal || k == TkCell;
+}
 bool IsCallName(std::uint8_t k) {
     return (k >= TkBuiltin && k <= TkCallHost) || (k >= TkIf && k <= TkContinue);
 }
@@ -23,7 +27,8 @@ Class ClassOf(std::uint8_t k) {
         case TkLocal:
         case TkCell:
         case TkLocalRef:
-        case TkCellRef: return ClsOperand;
+        case TkCellRef:
+            return ClsOperand;
         case TkPlus:
         case TkMinus:
         case TkMul:
@@ -39,12 +44,16 @@ Class ClassOf(std::uint8_t k) {
         case TkAnd:
         case TkOr:
         case TkComma:
-        case TkAssign: return ClsOperator;
-        case TkOpen: return ClsOpen;
-        case TkClose: return ClsClose;
-        default: return IsCallName(k) || (k >= TkUnaryPlus && k <= TkPostDecCell) || k == TkNot
-                            ? ClsSkip
-                            : ClsOther;
+        case TkAssign:
+            return ClsOperator;
+        case TkOpen:
+            return ClsOpen;
+        case TkClose:
+            return ClsClose;
+        default:
+            return IsCallName(k) || (k >= TkUnaryPlus && k <= TkPostDecCell) || k == TkNot
+                       ? ClsSkip
+                       : ClsOther;
     }
 }
 
@@ -73,9 +82,12 @@ struct Checker {
     // A unary minus may not apply to a power: `-x^2`, `-f(x)^2`, `-(a)^2`.
     bool MinusBeforePower(int i) {
         int j = i + 1;
-        if (IsCallName(k[j])) j = MatchingClose(c, j + 1);
-        else if (k[j] == TkOpen) j = MatchingClose(c, j);
-        else if (ClassOf(k[j]) != ClsOperand) return false;
+        if (IsCallName(k[j]))
+            j = MatchingClose(c, j + 1);
+        else if (k[j] == TkOpen)
+            j = MatchingClose(c, j);
+        else if (ClassOf(k[j]) != ClsOperand)
+            return false;
         return k[j + 1] == TkPow;
     }
 
@@ -92,7 +104,8 @@ struct Checker {
         if (StartsItem(k[i - 1])) {
             if (!IsVariable(k[i + 1]) || IsIncDec(k[i + 2])) return TokErr(c, 19, i, i);
             bool local = k[i + 1] == TkLocal;
-            k[i] = inc ? (local ? TkPreIncLocal : TkPreIncCell) : (local ? TkPreDecLocal : TkPreDecCell);
+            k[i] = inc ? (local ? TkPreIncLocal : TkPreIncCell)
+                       : (local ? TkPreDecLocal : TkPreDecCell);
             return 0;
         }
         if ((k[i + 1] == TkComma || k[i + 1] == TkClose) && IsVariable(k[i - 1]) &&
@@ -121,14 +134,18 @@ struct Checker {
                 if (!StartsItem(k[i - 1]) || k[i + 1] == TkClose) return TokErr(c, 21, i, i);
                 return 0;
             case TkPlus:
-            case TkMinus: return PlusMinus(i);
+            case TkMinus:
+                return PlusMinus(i);
             case TkInc:
-            case TkDec: return IncDec(i);
-            case TkAssign: return Assign(i);
+            case TkDec:
+                return IncDec(i);
+            case TkAssign:
+                return Assign(i);
             case TkOpen:
                 if (k[i + 1] == TkClose && !IsCallName(k[i - 1])) return TokErr(c, 20, i, i + 1);
                 return 0;
-            default: return 0;
+            default:
+                return 0;
         }
     }
 
@@ -146,11 +163,20 @@ struct Checker {
             if (cls == ClsOpen && k[i + 1] == TkClose) cls = ClsOperand, end = i + 1;
             bool bad = false;
             switch (cls) {
-                case ClsOperand: bad = last == ClsOperand || last == ClsClose; break;
-                case ClsOperator: bad = last == ClsOperator || last == ClsOpen; break;
-                case ClsOpen: bad = last == ClsOperand || last == ClsClose; break;
-                case ClsClose: bad = last == ClsOperator; break;
-                default: break;
+                case ClsOperand:
+                    bad = last == ClsOperand || last == ClsClose;
+                    break;
+                case ClsOperator:
+                    bad = last == ClsOperator || last == ClsOpen;
+                    break;
+                case ClsOpen:
+                    bad = last == ClsOperand || last == ClsClose;
+                    break;
+                case ClsClose:
+                    bad = last == ClsOperator;
+                    break;
+                default:
+                    break;
             }
             if (bad) return TokErr(c, 23, lastTok, i);
             last = cls;

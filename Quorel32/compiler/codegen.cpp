@@ -15,45 +15,69 @@ constexpr std::uint8_t kMark = TkOpen;  // bracket mark on OpStack
 
 int Level(std::uint8_t k) {
     switch (k) {
-        case TkOr: return 1;
-        case TkAnd: return 2;
+        case TkOr:
+            return 1;
+        case TkAnd:
+            return 2;
         case TkGt:
         case TkGe:
         case TkLt:
         case TkLe:
         case TkEq:
-        case TkNe: return 3;
+        case TkNe:
+            return 3;
         case TkPlus:
-        case TkMinus: return 4;
+        case TkMinus:
+            return 4;
         case TkMul:
         case TkDiv:
-        case TkMod: return 5;
-        case TkPow: return 6;
-        default: return 7;  // prefix operators
+        case TkMod:
+            return 5;
+        case TkPow:
+            return 6;
+        default:
+            return 7;  // prefix operators
     }
 }
 
 std::uint8_t BinaryOp(std::uint8_t k) {
     switch (k) {
-        case TkPlus: return OpAdd;
-        case TkMinus: return OpSub;
-        case TkMul: return OpMul;
-        case TkDiv: return OpDiv;
+        case TkPlus:
+            return OpAdd;
+        case TkMinus:
+            return OpSub;
+        case TkMul:
+            return OpMul;
+        case TkDiv:
+            return OpDiv;
         case TkPow:
-        case TkMod: return OpPow;
-        case TkGt: return OpGt;
-        case TkGe: return OpGe;
-        case TkLt: return OpLt;
-        case TkLe: return OpLe;
-        case TkEq: return OpEq;
-        case TkNe: return OpNe;
-        case TkAnd: return OpAnd;
-        default: return OpOr;
+        case TkMod:
+            return OpPow;
+        case TkGt:
+            return OpGt;
+        case TkGe:
+            return OpGe;
+        case TkLt:
+            return OpLt;
+        case TkLe:
+            return OpLe;
+        case TkEq:
+            return OpEq;
+        case TkNe:
+            return OpNe;
+        case TkAnd:
+            return OpAnd;
+        default:
+            return OpOr;
     }
 }
 
-bool IsFormulaCall(int k) { return k >= TkCallInt && k <= TkCallComplex; }
-bool TakesRefs(int k) { return k >= TkCallInt && k <= TkCallHost; }
+bool IsFormulaCall(int k) {
+    return k >= TkCallInt && k <= TkCallComplex;
+}
+bool TakesRefs(int k) {
+    return k >= TkCallInt && k <= TkCallHost;
+}
 
 template <class D>
 struct Generator {
@@ -96,7 +120,8 @@ struct Generator {
     // Emits one operator taken off OpStack.
     int EmitOperator(std::uint8_t op) {
         switch (op) {
-            case TkUnaryPlus: return 0;
+            case TkUnaryPlus:
+                return 0;
             case TkUnaryMinus:
             case TkNot:
                 if (g.consts >= 1) {
@@ -107,11 +132,20 @@ struct Generator {
                 if (int r = NeedCode(c, 1)) return r;
                 PutOp(c, op == TkNot ? OpNot : OpNeg);
                 return 0;
-            case TkPreIncLocal: c.b.code[g.cp - 1] = OpIncVar; return 0;
-            case TkPreDecLocal: c.b.code[g.cp - 1] = OpDecVar; return 0;
-            case TkPreIncCell: c.b.code[g.cp - 1] = OpIncCommon; return 0;
-            case TkPreDecCell: c.b.code[g.cp - 1] = OpDecCommon; return 0;
-            default: break;
+            case TkPreIncLocal:
+                c.b.code[g.cp - 1] = OpIncVar;
+                return 0;
+            case TkPreDecLocal:
+                c.b.code[g.cp - 1] = OpDecVar;
+                return 0;
+            case TkPreIncCell:
+                c.b.code[g.cp - 1] = OpIncCommon;
+                return 0;
+            case TkPreDecCell:
+                c.b.code[g.cp - 1] = OpDecCommon;
+                return 0;
+            default:
+                break;
         }
         std::uint8_t code = BinaryOp(op);
         --g.depth;
@@ -214,9 +248,8 @@ struct Generator {
         Operand last = f.target == reinterpret_cast<Operand>(c.rec)
                            ? c.params - 1
                            : reinterpret_cast<CompiledFormula *>(f.target)->ints[ParamLast];
-        Operand expected = (D::type != DomainComplex && calleeDomain == DomainComplex)
-                               ? 2 * last + 1
-                               : last;
+        Operand expected =
+            (D::type != DomainComplex && calleeDomain == DomainComplex) ? 2 * last + 1 : last;
         if (expected != f.commas) return TokErr(c, 31 + calleeDomain, f.token, closeTok);
         return 0;
     }
@@ -269,7 +302,9 @@ struct Generator {
                     g.depth -= f.commas;
                 }
                 break;
-            case TkBuiltin: r = CloseBuiltin(f, closeTok); break;
+            case TkBuiltin:
+                r = CloseBuiltin(f, closeTok);
+                break;
             case TkCallInt:
             case TkCallReal:
             case TkCallComplex:
@@ -284,7 +319,9 @@ struct Generator {
                 g.depth += 1 - args;
                 break;
             }
-            default: r = CloseControl(c, f, closeTok); break;
+            default:
+                r = CloseControl(c, f, closeTok);
+                break;
         }
         if (r) return r;
         if (g.depth > g.maxDepth) g.maxDepth = g.depth;
@@ -300,19 +337,28 @@ struct Generator {
 
     int Token(int &i) {
         switch (k[i]) {
-            case TkConst: return PushConst(i);
-            case TkLocal: return Push(OpPushVar, true, c.b.tokenValue[i]);
-            case TkCell: return Push(OpPushCommon, true, c.b.tokenValue[i]);
+            case TkConst:
+                return PushConst(i);
+            case TkLocal:
+                return Push(OpPushVar, true, c.b.tokenValue[i]);
+            case TkCell:
+                return Push(OpPushCommon, true, c.b.tokenValue[i]);
             case TkLocalRef:
-            case TkCellRef: return RefArg(i);
+            case TkCellRef:
+                return RefArg(i);
             case TkPostIncLocal:
             case TkPostIncCell:
             case TkPostDecLocal:
-            case TkPostDecCell: return PostIncDec(i);
-            case TkAssign: return Assign(i);
-            case TkComma: return Comma();
-            case TkOpen: return OpenFrame(TkOpen, 0, i, 0);
-            case TkClose: return Close(i);
+            case TkPostDecCell:
+                return PostIncDec(i);
+            case TkAssign:
+                return Assign(i);
+            case TkComma:
+                return Comma();
+            case TkOpen:
+                return OpenFrame(TkOpen, 0, i, 0);
+            case TkClose:
+                return Close(i);
             case TkBuiltin:
             case TkCallInt:
             case TkCallReal:
@@ -323,8 +369,10 @@ struct Generator {
             case TkUntil:
             case TkWhich:
             case TkBreak:
-            case TkContinue: return CallName(i);
-            default: return Operator(i);
+            case TkContinue:
+                return CallName(i);
+            default:
+                return Operator(i);
         }
     }
 

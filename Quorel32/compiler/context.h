@@ -84,16 +84,16 @@ struct Syntax {
 
 // Cursors of the code generator.
 struct GenState {
-    int cp;        // code position
-    int ip;        // operand cursor in ints
-    int cw;        // constant write cursor in the value buffer
-    int depth;     // values on the evaluation stack
+    int cp;     // code position
+    int ip;     // operand cursor in ints
+    int cw;     // constant write cursor in the value buffer
+    int depth;  // values on the evaluation stack
     int maxDepth;
-    int consts;    // OpPushConst instructions that end the code so far
-    int ops;       // entries on OpStack
-    int frames;    // entries on CallStack
-    int assigns;   // entries on AssignStack
-    int jumps;     // entries on JumpStack
+    int consts;   // OpPushConst instructions that end the code so far
+    int ops;      // entries on OpStack
+    int frames;   // entries on CallStack
+    int assigns;  // entries on AssignStack
+    int jumps;    // entries on JumpStack
 };
 
 struct Ctx {
@@ -107,21 +107,21 @@ struct Ctx {
     Syntax syn;
     int domain;
 
-    int n;            // tokens, the three implicit header tokens included
-    int hdrEq;        // the header's `=`; 2 (implicit) without a header
-    int hdrOpen;      // the header's brackets (0 and 1 without a header)
-    int hdrClose;
-    int nameTok;      // the formula's name token, -1 when unnamed
-    int params;       // section 0 names
-    int vars;         // section 0 and 1 names: VarCount
-    int staticFirst;
-    int freeVar;
-    int bodyOpen;     // the body's brackets
-    int bodyClose;
-    int strPos;       // next free byte of the string area
-    int pool;         // end of the constant pool filled by resolution
-    int deps;         // dependency entries, kept at the top of ints
-    GenState g;
+    int n = 0;        // tokens, the three implicit header tokens included
+    int hdrEq = 0;    // the header's `=`; 2 (implicit) without a header
+    int hdrOpen = 0;  // the header's brackets (0 and 1 without a header)
+    int hdrClose = 0;
+    int nameTok = 0;  // the formula's name token, -1 when unnamed
+    int params = 0;   // section 0 names
+    int vars = 0;     // section 0 and 1 names: VarCount
+    int staticFirst = 0;
+    int freeVar = 0;
+    int bodyOpen = 0;  // the body's brackets
+    int bodyClose = 0;
+    int strPos = 0;  // next free byte of the string area
+    int pool = 0;    // end of the constant pool filled by resolution
+    int deps = 0;    // dependency entries, kept at the top of ints
+    GenState g{};
 };
 
 // Records an error with the offsets of two tokens (first's begin, second's end).
@@ -136,10 +136,18 @@ inline int OffErr(Ctx &c, int code, int begin, int end) {
     return code;
 }
 
-inline bool IsOpenAt(const Ctx &c, int i) { return c.b.tokenKinds[i] == TkOpen; }
-inline bool IsCloseAt(const Ctx &c, int i) { return c.b.tokenKinds[i] == TkClose; }
-inline int TokLen(const Ctx &c, int i) { return c.b.tokenEnd[i] - c.b.tokenBegin[i] + 1; }
-inline const char *TokText(const Ctx &c, int i) { return c.text + c.b.tokenBegin[i]; }
+inline bool IsOpenAt(const Ctx &c, int i) {
+    return c.b.tokenKinds[i] == TkOpen;
+}
+inline bool IsCloseAt(const Ctx &c, int i) {
+    return c.b.tokenKinds[i] == TkClose;
+}
+inline int TokLen(const Ctx &c, int i) {
+    return c.b.tokenEnd[i] - c.b.tokenBegin[i] + 1;
+}
+inline const char *TokText(const Ctx &c, int i) {
+    return c.text + c.b.tokenBegin[i];
+}
 
 // The passes, in the order the body runs them; each returns 0, a growth code or an
 // error code with the offsets written.

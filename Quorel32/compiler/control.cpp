@@ -9,7 +9,9 @@ namespace {
 
 enum JumpKind { JLoopWhile, JLoopUntil, JIfTest, JWhileTest, JBreak, JWhichTest, JWhichTaken };
 
-bool IsLoop(int kind) { return kind == JLoopWhile || kind == JLoopUntil; }
+bool IsLoop(int kind) {
+    return kind == JLoopWhile || kind == JLoopUntil;
+}
 
 int PushJump(Ctx &c, JumpRecord rec) {
     if (c.g.jumps >= c.b.jumpCap) return GrowJumps;
@@ -26,7 +28,9 @@ int InnermostLoop(const Ctx &c) {
 }
 
 // `break` and `continue` must be written with empty brackets.
-bool EmptyCall(const Ctx &c, int nameTok) { return c.b.tokenKinds[nameTok + 2] == TkClose; }
+bool EmptyCall(const Ctx &c, int nameTok) {
+    return c.b.tokenKinds[nameTok + 2] == TkClose;
+}
 
 int FormErr(Ctx &c, int code, int nameTok) {
     return TokErr(c, code, nameTok, MatchingClose(c, nameTok + 1));
@@ -172,22 +176,33 @@ int EmitContinue(Ctx &c, int nameTok) {
 
 int ControlComma(Ctx &c, CallFrame &f) {
     switch (f.kind) {
-        case TkIf: return f.commas == 0 ? EmitTest(c, OpIfTest, JIfTest) : 0;
-        case TkWhile: return f.commas == 0 ? EmitTest(c, OpWhileTest, JWhileTest) : 0;
+        case TkIf:
+            return f.commas == 0 ? EmitTest(c, OpIfTest, JIfTest) : 0;
+        case TkWhile:
+            return f.commas == 0 ? EmitTest(c, OpWhileTest, JWhileTest) : 0;
         case TkWhich:
             return f.commas % 2 == 0 ? EmitTest(c, OpWhichTest, JWhichTest)
                                      : EmitTaken(c, f.commas);
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
 int CloseControl(Ctx &c, CallFrame &f, int closeTok) {
     int r;
     switch (f.kind) {
-        case TkIf: r = CloseIf(c, f, closeTok); break;
-        case TkWhile: r = CloseWhile(c, f, closeTok); break;
-        case TkUntil: r = CloseUntil(c, f, closeTok); break;
-        default: r = CloseWhich(c, f, closeTok); break;
+        case TkIf:
+            r = CloseIf(c, f, closeTok);
+            break;
+        case TkWhile:
+            r = CloseWhile(c, f, closeTok);
+            break;
+        case TkUntil:
+            r = CloseUntil(c, f, closeTok);
+            break;
+        default:
+            r = CloseWhich(c, f, closeTok);
+            break;
     }
     if (r == 0) {
         c.g.depth = f.depth;

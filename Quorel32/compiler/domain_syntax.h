@@ -28,9 +28,7 @@ struct CompileTraits<IntDomain> {
     static Value Literal(double d) { return TruncToInt(d); }
     static Value Imaginary(double) { return 0; }
     // Wraps for INT32_MIN instead of overflowing, as the evaluator does.
-    static Value Negate(Value a) {
-        return static_cast<Value>(0u - static_cast<std::uint32_t>(a));
-    }
+    static Value Negate(Value a) { return static_cast<Value>(0u - static_cast<std::uint32_t>(a)); }
     static Value Not(Value a) { return a == 0 ? 1 : 0; }
 };
 

@@ -29,12 +29,14 @@ int OperandStart(const Ctx &c, int dot) {
     int prev = dot - 1;
     switch (c.b.tokenKinds[prev]) {
         case TkName:
-        case TkString: return prev;
+        case TkString:
+            return prev;
         case TkClose: {
             int open = MatchingOpen(c, prev);
             return c.b.tokenKinds[open - 1] == TkName ? open - 1 : open;
         }
-        default: return -1;
+        default:
+            return -1;
     }
 }
 

@@ -23,7 +23,9 @@ inline void PutOp(Ctx &c, std::uint8_t op) {
     c.b.code[c.g.cp++] = op;
     c.g.consts = 0;
 }
-inline void PutArg(Ctx &c, Operand v) { c.b.ints[c.g.ip++] = v; }
+inline void PutArg(Ctx &c, Operand v) {
+    c.b.ints[c.g.ip++] = v;
+}
 inline int Reserve(Ctx &c, int count) {
     int at = c.g.ip;
     for (int k = 0; k < count; ++k) c.b.ints[c.g.ip++] = 0;
@@ -41,7 +43,9 @@ inline void PatchHere(Ctx &c, int t, int i) {
     c.b.ints[i] = c.g.ip;
 }
 
-inline CallFrame &TopFrame(Ctx &c) { return c.b.calls[c.g.frames - 1]; }
+inline CallFrame &TopFrame(Ctx &c) {
+    return c.b.calls[c.g.frames - 1];
+}
 
 // Control forms (control.cpp).
 int OpenLoop(Ctx &c, int nameTok);

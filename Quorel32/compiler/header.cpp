@@ -18,7 +18,9 @@ bool SameText(const Ctx &c, int i, int j) {
     return n == TokLen(c, j) && std::memcmp(TokText(c, i), TokText(c, j), n) == 0;
 }
 
-bool Qualified(const Ctx &c, int i) { return std::memchr(TokText(c, i), ':', TokLen(c, i)); }
+bool Qualified(const Ctx &c, int i) {
+    return std::memchr(TokText(c, i), ':', TokLen(c, i));
+}
 
 // A public formula clashes with every public formula of the name and with a private
 // one of its own module; a private one with every formula of its module.
@@ -60,7 +62,8 @@ struct SectionReader {
 
     int Name(int i) {
         if (prevName || Qualified(c, i)) return TokErr(c, 9, i, i);
-        if (c.syn.imaginary && TokLen(c, i) == 1 && (*TokText(c, i) == 'i' || *TokText(c, i) == 'I'))
+        if (c.syn.imaginary && TokLen(c, i) == 1 &&
+            (*TokText(c, i) == 'i' || *TokText(c, i) == 'I'))
             return TokErr(c, 4, i, i);
         for (int j = c.hdrOpen + 1; j < i; ++j) {
             if (c.b.tokenKinds[j] >= TkHdrLocal && c.b.tokenKinds[j] <= TkHdrCommon &&
@@ -94,11 +97,20 @@ struct SectionReader {
         for (int i = c.hdrOpen + 1; i < c.hdrClose; ++i) {
             int r;
             switch (c.b.tokenKinds[i]) {
-                case TkColon: r = Separator(i, 1); break;
-                case TkScope: r = Separator(i, 2); break;
-                case TkComma: r = Comma(i); break;
-                case TkName: r = Name(i); break;
-                default: r = TokErr(c, 9, i, i);
+                case TkColon:
+                    r = Separator(i, 1);
+                    break;
+                case TkScope:
+                    r = Separator(i, 2);
+                    break;
+                case TkComma:
+                    r = Comma(i);
+                    break;
+                case TkName:
+                    r = Name(i);
+                    break;
+                default:
+                    r = TokErr(c, 9, i, i);
             }
             if (r) return r;
         }
@@ -187,16 +199,20 @@ int NameIntoCode(Ctx &c) {
 int MatchingClose(const Ctx &c, int open) {
     int depth = 0;
     for (int i = open;; ++i) {
-        if (c.b.tokenKinds[i] == TkOpen) ++depth;
-        else if (c.b.tokenKinds[i] == TkClose && --depth == 0) return i;
+        if (c.b.tokenKinds[i] == TkOpen)
+            ++depth;
+        else if (c.b.tokenKinds[i] == TkClose && --depth == 0)
+            return i;
     }
 }
 
 int MatchingOpen(const Ctx &c, int close) {
     int depth = 0;
     for (int i = close;; --i) {
-        if (c.b.tokenKinds[i] == TkClose) ++depth;
-        else if (c.b.tokenKinds[i] == TkOpen && --depth == 0) return i;
+        if (c.b.tokenKinds[i] == TkClose)
+            ++depth;
+        else if (c.b.tokenKinds[i] == TkOpen && --depth == 0)
+            return i;
     }
 }
 

@@ -7,14 +7,24 @@ namespace quorel {
 
 namespace {
 
-inline bool IsSpace(unsigned char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; }
-inline bool IsDigit(unsigned char ch) { return ch >= '0' && ch <= '9'; }
+inline bool IsSpace(unsigned char ch) {
+    return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
+}
+inline bool IsDigit(unsigned char ch) {
+    return ch >= '0' && ch <= '9';
+}
 inline bool IsNameStart(unsigned char ch) {
     return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || ch == '_';
 }
-inline bool IsNameChar(unsigned char ch) { return IsNameStart(ch) || IsDigit(ch); }
-inline bool IsHex(unsigned char ch) { return IsDigit(ch) || (ch >= 'A' && ch <= 'F'); }
-inline bool IsOpenChar(unsigned char ch) { return ch == '(' || ch == '[' || ch == '{'; }
+inline bool IsNameChar(unsigned char ch) {
+    return IsNameStart(ch) || IsDigit(ch);
+}
+inline bool IsHex(unsigned char ch) {
+    return IsDigit(ch) || (ch >= 'A' && ch <= 'F');
+}
+inline bool IsOpenChar(unsigned char ch) {
+    return ch == '(' || ch == '[' || ch == '{';
+}
 
 struct Lexer {
     Ctx &c;
@@ -27,8 +37,8 @@ struct Lexer {
     }
 
     int Add(Tk kind, int begin, int end, Operand value = 0) {
-        // Three slots stay free: the body's closing bracket and two for moving tokens.
-        if (c.n + 3 > c.b.tokenCap) return GrowTokens;
+        // Slots stay free for the body's closing bracket and two for moving tokens.
+        if (c.n + 4 > c.b.tokenCap) return GrowTokens;
         c.b.tokenKinds[c.n] = kind;
         c.b.tokenBegin[c.n] = begin;
         c.b.tokenEnd[c.n] = end;
@@ -128,7 +138,7 @@ struct Lexer {
         static const struct {
             char a, b;
             Tk kind;
-        } kPairs[] = {{'+', '+', TkInc}, {'-', '-', TkDec}, {'>', '=', TkGe}, {'<', '=', TkLe},
+        } kPairs[] = {{'+', '+', TkInc}, {'-', '-', TkDec}, {'>', '=', TkGe},   {'<', '=', TkLe},
                       {'=', '=', TkEq},  {'!', '=', TkNe},  {':', ':', TkScope}};
         unsigned char ch = s[pos];
         for (const auto &pair : kPairs) {
@@ -140,25 +150,63 @@ struct Lexer {
         Tk kind;
         Operand value = 0;
         switch (ch) {
-            case '+': kind = TkPlus; break;
-            case '-': kind = TkMinus; break;
-            case '*': kind = TkMul; break;
-            case '/': kind = TkDiv; break;
-            case '>': kind = TkGt; break;
-            case '<': kind = TkLt; break;
-            case '&': kind = TkAnd; break;
-            case '|': kind = TkOr; break;
-            case '!': kind = TkNot; break;
-            case '=': kind = TkAssign; break;
-            case ',': kind = TkComma; break;
-            case ':': kind = TkColon; break;
-            case '(': kind = TkOpen; break;
-            case '[': kind = TkOpen, value = 1; break;
-            case '{': kind = TkOpen, value = 2; break;
-            case ')': kind = TkClose; break;
-            case ']': kind = TkClose, value = 1; break;
-            case '}': kind = TkClose, value = 2; break;
-            case '.': kind = TkDot; break;
+            case '+':
+                kind = TkPlus;
+                break;
+            case '-':
+                kind = TkMinus;
+                break;
+            case '*':
+                kind = TkMul;
+                break;
+            case '/':
+                kind = TkDiv;
+                break;
+            case '>':
+                kind = TkGt;
+                break;
+            case '<':
+                kind = TkLt;
+                break;
+            case '&':
+                kind = TkAnd;
+                break;
+            case '|':
+                kind = TkOr;
+                break;
+            case '!':
+                kind = TkNot;
+                break;
+            case '=':
+                kind = TkAssign;
+                break;
+            case ',':
+                kind = TkComma;
+                break;
+            case ':':
+                kind = TkColon;
+                break;
+            case '(':
+                kind = TkOpen;
+                break;
+            case '[':
+                kind = TkOpen, value = 1;
+                break;
+            case '{':
+                kind = TkOpen, value = 2;
+                break;
+            case ')':
+                kind = TkClose;
+                break;
+            case ']':
+                kind = TkClose, value = 1;
+                break;
+            case '}':
+                kind = TkClose, value = 2;
+                break;
+            case '.':
+                kind = TkDot;
+                break;
             case '^':
                 if (!c.syn.power) return OffErr(c, 7, pos, pos);
                 kind = TkPow;
@@ -167,7 +215,8 @@ struct Lexer {
                 if (!c.syn.remainder) return OffErr(c, 7, pos, pos);
                 kind = TkMod;
                 break;
-            default: return OffErr(c, 7, pos, pos);
+            default:
+                return OffErr(c, 7, pos, pos);
         }
         ++pos;
         return Add(kind, pos - 1, pos - 1, value);

@@ -13,7 +13,9 @@ namespace quorel {
 
 namespace {
 
-void QUOREL_CALL FreeCell(void *cell) { qfree(cell); }
+void QUOREL_CALL FreeCell(void *cell) {
+    qfree(cell);
+}
 
 bool SameText(const Ctx &c, int i, int j) {
     int n = TokLen(c, i);
@@ -151,7 +153,8 @@ struct Resolver {
             return TokErr(c, 18, i - 1, i);
         k[i - 1] = TkRemoved;
         k[i] = k[i] == TkLocal ? TkLocalRef : TkCellRef;
-        if (k[i] == TkLocalRef && c.b.tokenValue[i] < c.params) c.b.code[FlagsByte] |= FlagParamModified;
+        if (k[i] == TkLocalRef && c.b.tokenValue[i] < c.params)
+            c.b.code[FlagsByte] |= FlagParamModified;
         return 0;
     }
 
@@ -213,11 +216,17 @@ struct Resolver {
 
     int Token(int i) {
         switch (c.b.tokenKinds[i]) {
-            case TkColon: c.b.tokenKinds[i] = TkComma; return 0;
-            case TkNumber: return Number(i);
-            case TkString: return String(i);
-            case TkName: return c.b.tokenKinds[i + 1] == TkOpen ? Call(i) : Name(i);
-            default: return 0;
+            case TkColon:
+                c.b.tokenKinds[i] = TkComma;
+                return 0;
+            case TkNumber:
+                return Number(i);
+            case TkString:
+                return String(i);
+            case TkName:
+                return c.b.tokenKinds[i + 1] == TkOpen ? Call(i) : Name(i);
+            default:
+                return 0;
         }
     }
 
