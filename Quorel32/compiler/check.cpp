@@ -79,22 +79,26 @@ struct Checker {
     Ctx &c;
     std::uint8_t *k;
 
-    // A unary minus may not apply to a power: `-x^2`, `-f(x)^2`, `-(a)^2`.
-    bool MinusBeforePower(int i) {
+    // A unary minus may not apply to a power: `-x^2`, `-f(x)^2`, `-(a)^2`. Returns
+    // the `^` token, or -1.
+    int PowerAfterMinus(int i) {
         int j = i + 1;
         if (IsCallName(k[j]))
             j = MatchingClose(c, j + 1);
         else if (k[j] == TkOpen)
             j = MatchingClose(c, j);
         else if (ClassOf(k[j]) != ClsOperand)
-            return false;
-        return k[j + 1] == TkPow;
+            return -1;
+        return k[j + 1] == TkPow ? j + 1 : -1;
     }
 
     int PlusMinus(int i) {
         if (k[i + 1] == TkClose) return TokErr(c, 21, i, i);
         if (!StartsItem(k[i - 1])) return 0;
-        if (k[i] == TkMinus && c.syn.power && MinusBeforePower(i)) return TokErr(c, 30, i, i + 1);
+        if (k[i] == TkMinus && c.syn.power) {
+            int pow = PowerAfterMinus(i);
+            if (pow >= 0) return TokErr(c, 30, i, pow);
+        }
         k[i] = k[i] == TkMinus ? TkUnaryMinus : TkUnaryPlus;
         return 0;
     }

@@ -66,7 +66,7 @@ inline double RealConst(const CompiledFormula *f, int k) {
 }
 
 class CompilerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(InitQuorel()); }
     void TearDown() override { FreeQuorel(); }
 };
