@@ -72,9 +72,6 @@ std::uint8_t BinaryOp(std::uint8_t k) {
     }
 }
 
-bool IsFormulaCall(int k) {
-    return k >= TkCallInt && k <= TkCallComplex;
-}
 bool TakesRefs(int k) {
     return k >= TkCallInt && k <= TkCallHost;
 }
