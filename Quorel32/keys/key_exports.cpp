@@ -187,7 +187,12 @@ QUOREL_API void QUOREL_CALL EnumKeyTypeValue(int keyType, char *buffer, int size
     s.depth = 0;
     std::memset(buffer, 0, static_cast<size_t>(size));
     if (IsReservedKeyType(keyType) || !callback) return;
-    EnumWalk(s);
+    // The walk runs on its own copy: a callback that (against the rules) starts another
+    // enumeration then cannot redirect this one to a buffer that is not ours.
+    EnumState walk = s;
+    EnumWalk(walk);
+    s.goOn = walk.goOn;
+    s.depth = walk.depth;
 }
 
 QUOREL_API int QUOREL_CALL LockKeyType(int keyType, KeyDeleter del, LockFn lock) {

@@ -319,3 +319,27 @@ TEST_F(KeyTree, FreeQuorelCallsEachDeleterOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+int nestedCalls = 0;
+bool QUOREL_CALL Inner(char *, int, void *) {
+    ++nestedCalls;
+    return true;
+}
+bool QUOREL_CALL StartsAnother(char *key, int len, void *) {
+    char big[64];
+    EnumKeyTypeValue(300, big, sizeof big, Inner);
+    seen.push_back(std::string(key, len));
+    return true;
+}
+
+TEST_F(KeyEnum, NestedEnumerationDoesNotDisturbTheOuterOne) {
+    char buf[2];
+    nestedCalls = 0;
+    EnumKeyTypeValue(300, buf, 2, StartsAnother);
+    EXPECT_EQ(seen, (std::vector<std::string>{"a", "a", "b", "\x80"}));
+    EXPECT_EQ(nestedCalls, 16);
+}
+
+}  // namespace

@@ -122,6 +122,22 @@ TEST_F(Registry, DeleteForInEveryPositionOfAChain) {
     DeleteFor(5, c);  // not a formula type: nothing (c is gone anyway)
 }
 
+TEST_F(Registry, DeleteForForgetsTheFormulaInTheErrorSlot) {
+    CompiledFormula *f = Add(DomainReal, "f", 1);
+    char name[] = "host";
+    SetRunErr(9, name, 4, 2, f);
+    DeleteFor(2, f);
+    int type, code, forType;
+    char *fn;
+    void *handle;
+    GetRunErr(&type, &fn, &code, &forType, &handle);
+    EXPECT_EQ(type, 9);
+    EXPECT_EQ(fn, name);
+    EXPECT_EQ(code, 4);
+    EXPECT_EQ(forType, 0);
+    EXPECT_EQ(handle, nullptr);
+}
+
 TEST_F(Registry, DeleteForUnnamed) {
     CompiledFormula *a = Add(DomainInt, "", 1);
     CompiledFormula *b = Add(DomainInt, "", 1);
