@@ -22,8 +22,10 @@ int Finish(Ctx &c) {
     if (valueCount > ValueCap<D>(c)) return GrowValues;
     if (ErrPending()) return OffErr(c, 36, 0, 0);  // raised by folding
     Operand *ints = c.b.ints;
-    // The dependency list moves from the top of the buffer to behind the operands.
-    std::memmove(ints + g.ip, ints + c.b.intCap - c.deps, sizeof(Operand) * c.deps);
+    // The dependency list moves from the top of the buffer to behind the operands,
+    // in the order the callees were met.
+    if (g.ip + 2 * c.deps > c.b.intCap) return GrowInts;
+    for (int k = 0; k < c.deps; ++k) ints[g.ip + k] = ints[c.b.intCap - 1 - k];
     ints[ParamLast] = c.params - 1;
     ints[VarCount] = c.vars;
     ints[CodeLength] = g.cp;

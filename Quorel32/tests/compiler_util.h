@@ -47,14 +47,17 @@ inline Compiled ComplexC(const std::string &text, int module = 1) {
 // The instruction bytes, OpEnd included.
 inline std::vector<int> Code(const CompiledFormula *f) {
     std::vector<int> out;
+    if (!f) return {-1};
     for (Operand i = f->ints[CodeStart]; i < f->ints[CodeLength]; ++i) out.push_back(f->code[i]);
     return out;
 }
 // The operand stream.
 inline std::vector<Operand> Operands(const CompiledFormula *f) {
+    if (!f) return {};
     return std::vector<Operand>(f->ints + OperandStart, f->ints + f->ints[DepFirst]);
 }
 inline std::vector<Operand> Deps(const CompiledFormula *f) {
+    if (!f) return {};
     return std::vector<Operand>(f->ints + f->ints[DepFirst], f->ints + f->ints[DepLast] + 1);
 }
 template <class V>
@@ -62,6 +65,7 @@ V ValueAt(const CompiledFormula *f, int i) {
     return static_cast<const V *>(f->values)[i];
 }
 inline double RealConst(const CompiledFormula *f, int k) {
+    if (!f) return -12345;
     return ValueAt<double>(f, static_cast<int>(f->ints[VarCount]) + k);
 }
 
