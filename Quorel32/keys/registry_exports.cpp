@@ -95,6 +95,19 @@ void Unlink(int type, CompiledFormula *f) {
     f->prev = f->next = nullptr;
 }
 
+// Whether the formula, or a formula that calls it directly, has an activation running:
+// destroying it then would free code under the evaluator. Callers further up are
+// safe: they meet the invalidated direct caller's mark on entry.
+bool InUse(const CompiledFormula *f) {
+    if (f->code[RunStateByte] != RunIdle) return true;
+    for (ReferrerLink *link = RefHead(&f->ints[Referrers]); link; link = link->next) {
+        const Operand *callerInts = link->callerReferrers - Referrers;
+        auto *caller = reinterpret_cast<const CompiledFormula *>(callerInts[Self]);
+        if (caller && caller->code[RunStateByte] != RunIdle) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 }  // namespace quorel
@@ -148,6 +161,7 @@ QUOREL_API void QUOREL_CALL GetForStr(CallerInfo *caller, char **strings, int *l
 QUOREL_API void QUOREL_CALL DeleteFor(int forType, void *hFor) {
     if (!IsFormulaType(forType) || !hFor) return;
     auto *f = static_cast<CompiledFormula *>(hFor);
+    if (InUse(f)) return;  // refused; IsFor still finds it
     Unlink(forType, f);
     DestroyFormula(forType, f);
 }

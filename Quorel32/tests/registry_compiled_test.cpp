@@ -5,6 +5,9 @@
 #include <string>
 
 #include "Quorel32.h"
+#include "eval/formula.h"
+
+using quorel::CompiledFormula;
 
 namespace {
 
@@ -191,6 +194,40 @@ TEST_F(Compiled, ModuleBuiltinAndQualifiedCalls) {
     ASSERT_NE(viaImport, nullptr) << code;
     EXPECT_EQ(Run(viaImport), 8);
     EXPECT_EQ(Real("Base::area(2)", 7, nullptr, &code), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+void *victim = nullptr;
+double QUOREL_CALL DeleteVictim(int, double *, CallerInfo *) {
+    DeleteFor(2, victim);
+    return 1;
+}
+
+TEST_F(Compiled, DeleteForRefusesFormulasThatAreRunning) {
+    ASSERT_EQ(SetFunction(5, "deleteVictim", reinterpret_cast<void *>(DeleteVictim), -1), 0);
+    void *self = Real("self(x)=deleteVictim()+x", 1);
+    ASSERT_NE(self, nullptr);
+    victim = self;
+    EXPECT_EQ(Run(self, 2), 3);
+    EXPECT_TRUE(IsFor("self", 2, 1, self, static_cast<CompiledFormula *>(self)->values, 0));
+
+    // The running formula calls the victim after the host function tried to delete it.
+    void *callee = Real("callee(x)=10*x", 1);
+    void *caller = Real("caller(x)=deleteVictim()+callee(x)", 1);
+    ASSERT_TRUE(callee && caller);
+    victim = callee;
+    EXPECT_EQ(Run(caller, 2), 21);
+    EXPECT_EQ(TestRunErr(), 0);
+
+    // Nothing of it runs any more: the deletion goes through.
+    double *values = static_cast<double *>(static_cast<CompiledFormula *>(callee)->values);
+    DeleteFor(2, callee);
+    EXPECT_FALSE(IsFor("callee", 2, 1, callee, values, 0));
+    EXPECT_EQ(Run(caller, 2), 0);
+    EXPECT_EQ(TestRunErr(), 4);
 }
 
 }  // namespace
