@@ -231,3 +231,40 @@ TEST_F(Compiled, DeleteForRefusesFormulasThatAreRunning) {
 }
 
 }  // namespace
+
+namespace {
+
+int hostDeletes = 0;
+void QUOREL_CALL CountHostDelete(void *) {
+    ++hostDeletes;
+}
+double QUOREL_CALL One(int, double *, CallerInfo *) {
+    return 1;
+}
+
+TEST(EngineCycle, SecondInitStartsAfresh) {
+    ASSERT_TRUE(InitQuorel());
+    void *h = nullptr;
+    int n, b, e;
+    double *para;
+    ASSERT_EQ(RealCom("f(x)=x", 1, &h, &n, &para, &b, &e), 0);
+    double pi = 3.25;
+    ASSERT_EQ(SetConst(8, "c", &pi), 0);
+    ASSERT_EQ(SetFunction(5, "one", reinterpret_cast<void *>(One), -1), 0);
+    hostDeletes = 0;
+    ASSERT_EQ(InsertKey("k", 1, 256, &pi, CountHostDelete, nullptr), 0);
+    ASSERT_TRUE(LockModule(
+        3, [] {}, true));
+
+    ASSERT_TRUE(InitQuorel());
+    EXPECT_EQ(hostDeletes, 1);
+    EXPECT_EQ(SearchKey("k", 1, 256), nullptr);
+    EXPECT_EQ(ExMsgWithQuorel(8, const_cast<char *>("c"), nullptr, nullptr), nullptr);
+    h = nullptr;
+    EXPECT_EQ(RealCom("g(x)=f(x)", 1, &h, &n, &para, &b, &e), 25);
+    EXPECT_EQ(RealCom("g(x)=one()", 1, &h, &n, &para, &b, &e), 25);
+    EXPECT_EQ(RealCom("f(x)=x", 3, &h, &n, &para, &b, &e), 0);  // no clash, no lock
+    FreeQuorel();
+}
+
+}  // namespace
