@@ -1,3 +1,53 @@
-int main() {
-    return 0;
+// tarnucalc: the calculator window when there is a display to show it on, the console
+// otherwise (or when asked for a calculation on the command line or through a pipe).
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "console.h"
+#include "locations.h"
+#include "quorel_library.h"
+#ifdef TARNU_WITH_WINDOW
+#include "window_entry.h"
+#endif
+
+namespace {
+
+#ifdef TARNU_WITH_WINDOW
+bool displayAvailable() {
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char *v = std::getenv(name);
+        if (v && *v) return true;
+    }
+    return false;
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    tarnu::ConsoleOptions options;
+    std::string error;
+    if (!tarnu::parseConsoleArgs(argc, argv, options, error)) {
+        std::cerr << "tarnucalc: " << error << "\n" << tarnu::consoleUsage();
+        return 2;
+    }
+    if (options.help) {
+        std::cout << tarnu::consoleUsage();
+        return 0;
+    }
+    std::string programDir = tarnu::programDirectory();
+    tarnu::Locations locations = tarnu::resolveLocations(programDir, tarnu::workingDirectory());
+    tarnu::QuorelLibrary engine(tarnu::QuorelLibrary::defaultCandidates(programDir));
+#ifdef TARNU_WITH_WINDOW
+    bool piped = !isatty(STDIN_FILENO);
+    if (!options.any && !piped && displayAvailable())
+        return tarnu::runWindow(argc, argv, engine, locations);
+#endif
+    if (options.fromInput() && isatty(STDIN_FILENO)) {
+        std::cerr << "tarnucalc: no display for the window; type expressions, one a line"
+                     " (Ctrl-D ends)\n";
+    }
+    return tarnu::runConsole(options, engine, locations, std::cin, std::cout, std::cerr);
 }

@@ -182,6 +182,10 @@ bool Controller::runCycle(const std::function<EngineResult()> &cycle, EngineResu
     return done;
 }
 
+void Controller::reportCompileError(const std::string &text, const EngineResult &r) {
+    if (compileError_) compileError_(text, r);
+}
+
 std::string Controller::presentResult(double value) const {
     double digits = std::trunc(TextToNumber(view_.digitsText()));
     int d = std::isfinite(digits) && std::fabs(digits) < 1000 ? static_cast<int>(digits) : 0;
@@ -220,7 +224,8 @@ void Controller::calculateExpression() {
     std::string expr = view_.text(Box::Expression);
     if (expr.empty()) return;
     EngineResult r;
-    if (!runCycle([&] { return evaluateExpression(engine_, expr); }, r) || !r.ok) return;
+    if (!runCycle([&] { return evaluateExpression(engine_, expr); }, r)) return;
+    if (!r.ok) return reportCompileError(expr, r);
     lastResult_ = presentResult(ThroughText(r.value));
     if (view_.checked(kConvertOperators)) expr = ConvertOperators(expr);
     std::string record = expr + "=" + lastResult_;
@@ -234,7 +239,8 @@ void Controller::recalculateHistoryLine() {
     const std::string line = lines[static_cast<size_t>(n)];
     if (line.empty()) return;
     EngineResult r;
-    if (!runCycle([&] { return evaluateExpression(engine_, line); }, r) || !r.ok) return;
+    if (!runCycle([&] { return evaluateExpression(engine_, line); }, r)) return;
+    if (!r.ok) return reportCompileError(line, r);
     double v = ThroughText(r.value);
     // A leftover of rounding noise such as 1e-9 is not worth a result.
     if (v != 0 && std::fabs(v) <= 1e-7) return;
@@ -254,6 +260,7 @@ void Controller::calculateFormula() {
     if (!runCycle([&] { return evaluateFormula(engine_, lines[0], lines[1]); }, r)) return;
     if (!r.ok) {
         view_.setText(Box::FormulaResult, kFormulaError);
+        reportCompileError(lines[static_cast<size_t>(r.failedLine == 2 ? 1 : 0)], r);
         return;
     }
     lastResult_ = presentResult(r.value);

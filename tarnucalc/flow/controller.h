@@ -128,6 +128,10 @@ class Controller {
     // The skin file read at start-up ("" when never chosen, "无" for none).
     const std::string &skinFile() const { return skinFile_; }
 
+    // Told about every text the engine refused (the window shows nothing for them).
+    using CompileErrorHandler = std::function<void(const std::string &text, const EngineResult &)>;
+    void setCompileErrorHandler(CompileErrorHandler handler) { compileError_ = std::move(handler); }
+
     // What ends the process after the fatal message box (tests replace it).
     void setExitHandler(std::function<void(int)> handler) { exit_ = std::move(handler); }
 
@@ -135,6 +139,7 @@ class Controller {
     // Runs one engine cycle through the view; false when it failed to bind (the process
     // then ends) or the user cancelled it.
     bool runCycle(const std::function<EngineResult()> &cycle, EngineResult &out);
+    void reportCompileError(const std::string &text, const EngineResult &r);
     std::string presentResult(double value) const;
     bool showsResult(Box box) const;
     bool handleResultBoxKey(Box box, KeyKind key);
@@ -154,6 +159,7 @@ class Controller {
     Engine &engine_;
     Locations locations_;
     std::function<void(int)> exit_;
+    CompileErrorHandler compileError_;
     std::string lastResult_;
     std::string skinFile_;
     bool keypadShown_ = false;

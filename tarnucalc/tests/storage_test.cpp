@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "files.h"
+#include "locations.h"
 #include "profile.h"
 #include "settings.h"
 #include "temp_dir.h"
@@ -223,4 +224,21 @@ TEST(Settings, IntegersReadLikeTheOriginal) {
     EXPECT_EQ(readInteger("-3.9"), -3);
     EXPECT_EQ(readInteger("x"), 0);
     EXPECT_EQ(readInteger("1e30"), INT_MAX);
+}
+
+TEST(Locations, BesideTheProgramOrInTheConfigDirectory) {
+    TempDir dir;
+    Locations here = resolveLocations(dir.path(), "/work/place");
+    EXPECT_EQ(here.settingsFile, dir.file("配置.ini"));
+    EXPECT_EQ(here.historyFile, dir.file("计算记录.txt"));
+    EXPECT_EQ(here.formulaDir, "/work/place/公式");
+    EXPECT_EQ(here.skinDir, "/work/place/skin");
+    setenv("XDG_CONFIG_HOME", dir.file("cfg").c_str(), 1);
+    Locations away = resolveLocations("/nonexistent/bin", "/w");
+    EXPECT_EQ(away.settingsFile, dir.file("cfg/tarnucalc/配置.ini"));
+    EXPECT_EQ(away.historyFile, dir.file("cfg/tarnucalc/计算记录.txt"));
+    unsetenv("XDG_CONFIG_HOME");
+    std::string home = getenv("HOME") ? getenv("HOME") : ".";
+    EXPECT_EQ(resolveLocations("/nonexistent/bin", "/w").historyFile,
+              home + "/.config/tarnucalc/计算记录.txt");
 }
