@@ -30,34 +30,6 @@ class Registry : public ::testing::Test {
     }
 };
 
-TEST_F(Registry, GetForPrefersOwnModuleThenPublic) {
-    CompiledFormula *pub = Add(DomainReal, "f", 1, 2);
-    CompiledFormula *priv = Add(DomainReal, "f", -2);
-    CompiledFormula *in2 = Add(DomainReal, "", -2);
-    CompiledFormula *in3 = Add(DomainReal, "", 3);
-    Got g = Get("f", 2, in2);
-    EXPECT_TRUE(g.ok);
-    EXPECT_EQ(g.handle, priv);
-    EXPECT_EQ(g.module, -2);
-    g = Get("f", 2, in3);
-    EXPECT_TRUE(g.ok);
-    EXPECT_EQ(g.handle, pub);
-    EXPECT_EQ(g.module, 1);
-    EXPECT_EQ(g.para, pub->values);
-    EXPECT_EQ(g.paraCode, 2);
-
-    EXPECT_FALSE(Get("f", 1, in3).ok);  // only a real formula has that name
-    EXPECT_FALSE(Get("", 2, in3).ok);
-    EXPECT_FALSE(Get("f", 2, in3, 0).ok);  // not called from a formula
-    EXPECT_FALSE(Get("f", 2, in3, 4).ok);
-}
-
-TEST_F(Registry, GetForWithoutPublicFormula) {
-    Add(DomainReal, "f", -1);
-    CompiledFormula *in3 = Add(DomainReal, "", 3);
-    EXPECT_FALSE(Get("f", 2, in3).ok);
-}
-
 TEST_F(Registry, GetForOldestPublicWhenSeveral) {
     // Cannot arise through the compiler (names clash), but the chain walk is defined.
     CompiledFormula *g4 = Add(DomainReal, "g", 4);
