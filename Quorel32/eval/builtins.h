@@ -1,5 +1,7 @@
-// The built-in functions each domain registers at InitQuorel, in registration order.
+// The built-in functions each domain registers at InitQuorel, in registration order,
+// and the functions themselves (host-function shapes of their domain).
 #pragma once
+#include "../api/Quorel32.h"
 
 namespace quorel {
 
@@ -17,5 +19,40 @@ struct BuiltinTable {
 BuiltinTable IntBuiltins();
 BuiltinTable RealBuiltins();
 BuiltinTable ComplexBuiltins();
+
+// Shared by the domains (builtins_shared.cpp).
+int QUOREL_CALL IntCalFun(int m, int *x, CallerInfo *caller);
+double QUOREL_CALL RealCalFun(int m, double *x, CallerInfo *caller);
+void QUOREL_CALL ComplexCalFun(QuorelComplex *r, int m, QuorelComplex *x, CallerInfo *caller);
+int QUOREL_CALL IntConst(int m, int *x, CallerInfo *caller);
+double QUOREL_CALL RealConst(int m, double *x, CallerInfo *caller);
+void QUOREL_CALL ComplexConst(QuorelComplex *r, int m, QuorelComplex *x, CallerInfo *caller);
+int QUOREL_CALL SetIntStackMax(int m, int *x, CallerInfo *caller);
+double QUOREL_CALL SetRealStackMax(int m, double *x, CallerInfo *caller);
+void QUOREL_CALL SetComplexStackMax(QuorelComplex *r, int m, QuorelComplex *x, CallerInfo *caller);
+int QUOREL_CALL IntMax(int m, int *x, CallerInfo *caller);
+int QUOREL_CALL IntMin(int m, int *x, CallerInfo *caller);
+double QUOREL_CALL RealMax(int m, double *x, CallerInfo *caller);
+double QUOREL_CALL RealMin(int m, double *x, CallerInfo *caller);
+int QUOREL_CALL IntGetCalByte(int m, int *x, CallerInfo *caller);
+double QUOREL_CALL RealGetCalByte(int m, double *x, CallerInfo *caller);
+void QUOREL_CALL ComplexGetCalByte(QuorelComplex *r, int m, QuorelComplex *x, CallerInfo *caller);
+
+// Scalar functions of two arguments (builtins_math.cpp).
+double QUOREL_CALL RealAtan2(int m, double *x, CallerInfo *caller);
+double QUOREL_CALL RealFmod(int m, double *x, CallerInfo *caller);
+double QUOREL_CALL RealModf(int m, double *x, CallerInfo *caller);
+double QUOREL_CALL RealSign(int m, double *x, CallerInfo *caller);
+double QUOREL_CALL RealDim(int m, double *x, CallerInfo *caller);
+int QUOREL_CALL IntPow(int m, int *x, CallerInfo *caller);
+int QUOREL_CALL IntSign(int m, int *x, CallerInfo *caller);
+int QUOREL_CALL IntDim(int m, int *x, CallerInfo *caller);
+
+// Functions that evaluate a formula by name many times (builtins_loops.cpp).
+double QUOREL_CALL RealSum(int m, double *x, CallerInfo *caller);
+double QUOREL_CALL RealPro(int m, double *x, CallerInfo *caller);
+double QUOREL_CALL RealDataSum(int m, double *x, CallerInfo *caller);
+double QUOREL_CALL RealDataPro(int m, double *x, CallerInfo *caller);
+double QUOREL_CALL RealSimpIntegrate(int m, double *x, CallerInfo *caller);
 
 }  // namespace quorel

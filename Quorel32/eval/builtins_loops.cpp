@@ -1,0 +1,158 @@
+// Built-ins that evaluate a real formula, named by a string literal, many times:
+// sum and pro over a grid, DataSum and DataPro over data groups, SimpIntegrate.
+#include <cmath>
+#include <cstdint>
+
+#include "../api/alloc.h"
+#include "../api/runerr.h"
+#include "builtin_util.h"
+#include "builtins.h"
+#include "domain.h"
+
+namespace quorel {
+
+namespace {
+
+// The formula a built-in evaluates: handle, parameter area and ParamLast.
+struct Target {
+    void *handle;
+    double *para;
+    int paramLast;
+};
+
+// 0, or the FunCode for a name offset out of range (`offsetCode`) or a formula that
+// is not found (`missingCode`).
+int FindTarget(double nameArg, CallerInfo *caller, Target &t, int offsetCode, int missingCode) {
+    const char *name = CallerText(caller, TruncToInt(nameArg));
+    if (!name) return offsetCode;
+    int module = 0;
+    void *para = nullptr;
+    if (!GetFor(name, DomainReal, caller, &module, &t.handle, &para, &t.paramLast))
+        return missingCode;
+    t.para = static_cast<double *>(para);
+    return 0;
+}
+
+double Fail(const char *name, int code, CallerInfo *caller) {
+    ReportRunErr(DomainReal, name, code, caller);
+    return 0;
+}
+
+// One grid dimension: the points lo + k * step for k = 0 .. last.
+struct Axis {
+    double lo, step;
+    std::int64_t last, index;
+};
+
+// Every grid point is visited once, dimension 0 fastest, each range's minimum first.
+// Coordinates come from the indices before each evaluation, never from repeated
+// addition, and are rewritten every time, so a formula that assigns to its
+// parameters cannot shift the points that follow.
+double Grid(int m, double *x, CallerInfo *caller, bool product) {
+    const char *fn = product ? "pro" : "sum";
+    if (ErrPending()) return 0;
+    if (m < 0) return Fail(fn, 3, caller);
+    Target t;
+    if (int code = FindTarget(x[0], caller, t, 1, 2)) return Fail(fn, code, caller);
+    if (t.paramLast < 0) return Fail(fn, 4, caller);
+    int dims = t.paramLast + 1;
+    if (static_cast<std::int64_t>(m) + 1 != 3 * static_cast<std::int64_t>(dims) + 1)
+        return Fail(fn, 3, caller);
+    auto *axes = qnew<Axis>(dims);
+    if (!axes) return Fail(fn, 5, caller);
+    for (int i = 0; i < dims; ++i) {
+        double lo = x[1 + 3 * i], hi = x[2 + 3 * i], step = x[3 + 3 * i];
+        if (hi < lo || !(step > 0)) {
+            qfree(axes);
+            return Fail(fn, 6, caller);
+        }
+        axes[i] = Axis{lo, step, TruncToInt((hi - lo) / step), 0};
+    }
+    double acc = product ? 1 : 0;
+    for (;;) {
+        for (int i = 0; i < dims; ++i)
+            t.para[i] = static_cast<double>(axes[i].index) * axes[i].step + axes[i].lo;
+        double r = RealCal(t.handle, t.para);
+        acc = product ? acc * r : acc + r;
+        int i = 0;
+        while (i < dims && ++axes[i].index > axes[i].last) axes[i++].index = 0;
+        if (i == dims) break;
+    }
+    qfree(axes);
+    return ErrPending() ? 0 : acc;
+}
+
+double Data(int m, double *x, CallerInfo *caller, bool product) {
+    const char *fn = product ? "DataPro" : "DataSum";
+    if (ErrPending()) return 0;
+    if (m < 1) return Fail(fn, 3, caller);
+    Target t;
+    if (int code = FindTarget(x[0], caller, t, 1, 2)) return Fail(fn, code, caller);
+    if (t.paramLast < 0) return Fail(fn, 4, caller);
+    int group = t.paramLast + 1;
+    if (m % group != 0) return Fail(fn, 3, caller);
+    double acc = product ? 1 : 0;
+    for (int first = 1; first + group - 1 <= m; first += group) {
+        for (int i = 0; i < group; ++i) t.para[i] = x[first + i];
+        double r = RealCal(t.handle, t.para);
+        acc = product ? acc * r : acc + r;
+    }
+    return acc;
+}
+
+// Refinement stops at this many subintervals: an integrand that does not converge
+// (or eps <= 0) would otherwise keep the host busy for ever.
+constexpr std::int64_t kMaxIntervals = std::int64_t{1} << 20;
+
+double Simpson(int, double *x, CallerInfo *caller) {
+    const char *fn = "SimpIntegrate";
+    if (ErrPending()) return 0;
+    double a = x[0], b = x[1], eps = x[2];
+    Target t;
+    if (int code = FindTarget(x[3], caller, t, 1, 2)) return Fail(fn, code, caller);
+    if (t.paramLast != 0) return Fail(fn, 3, caller);
+    auto f = [&t](double at) {
+        t.para[0] = at;
+        return RealCal(t.handle, t.para);
+    };
+    double h = b - a;
+    double trap = (f(a) + f(b)) * h * 0.5;
+    double prev = trap;
+    if (std::isnan(eps)) return a;
+    for (std::int64_t n = 1; !ErrPending(); n *= 2) {
+        if (n > kMaxIntervals) {
+            // Not converged: report it, and give the best estimate reached.
+            ReportRunErr(DomainReal, fn, 4, caller);
+            return prev;
+        }
+        double s = 0;
+        for (std::int64_t i = 0; i < n; ++i) s += f(a + h * (static_cast<double>(i) + 0.5));
+        double next = 0.5 * (trap + s * h);
+        double simpson = (4 * next - trap) / 3;
+        h *= 0.5;
+        if (std::fabs(simpson - prev) < eps) return simpson;
+        trap = next;
+        prev = simpson;
+    }
+    return 0;
+}
+
+}  // namespace
+
+double QUOREL_CALL RealSum(int m, double *x, CallerInfo *c) {
+    return Grid(m, x, c, false);
+}
+double QUOREL_CALL RealPro(int m, double *x, CallerInfo *c) {
+    return Grid(m, x, c, true);
+}
+double QUOREL_CALL RealDataSum(int m, double *x, CallerInfo *c) {
+    return Data(m, x, c, false);
+}
+double QUOREL_CALL RealDataPro(int m, double *x, CallerInfo *c) {
+    return Data(m, x, c, true);
+}
+double QUOREL_CALL RealSimpIntegrate(int m, double *x, CallerInfo *c) {
+    return Simpson(m, x, c);
+}
+
+}  // namespace quorel
