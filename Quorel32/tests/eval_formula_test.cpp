@@ -1,0 +1,273 @@
+// The evaluators through the exports, from formula text: recursion, activation kinds,
+// loops ended by errors, calls across domains, invalidated formulas.
+#include <climits>
+
+#include "eval_text_util.h"
+
+using namespace evaltext;
+
+namespace {
+
+using Recursion = EvalText;
+
+TEST_F(Recursion, NeedsSetRealStackMaxAndIsBoundedByIt) {
+    void *f = RealF("f(n) = which(n <= 1, 1, n * f(n - 1))");
+    double n = 5;
+    EXPECT_EQ(RealCal(f, &n), 0.0);
+    Err e = TakeErr();
+    EXPECT_EQ(e.type, 2);
+    EXPECT_EQ(e.name, "StackOverFlow");
+    EXPECT_EQ(e.handle, f);
+    EXPECT_EQ(static_cast<unsigned char *>(*static_cast<void **>(f))[0], 0);  // RunState
+
+    EXPECT_EQ(Real("SetRealStackMax(3)"), 10.0);
+    EXPECT_EQ(Real("SetRealStackMax(1000)"), 1000.0);
+    n = 10;
+    EXPECT_EQ(RealCal(f, &n), 3628800.0);
+    EXPECT_EQ(TestRunErr(), 0);
+    n = 1000;
+    RealCal(f, &n);
+    EXPECT_EQ(TakeErr().name, "StackOverFlow");
+
+    // A resize from inside a running recursion takes effect once it has ended.
+    void *r = RealF("r(d) = if(d, r(d - 1)), which(d == 0, SetRealStackMax(50000), 1, 0)");
+    double d = 3;
+    EXPECT_EQ(RealCal(r, &d), 0.0);
+    n = 1000;
+    EXPECT_DOUBLE_EQ(RealCal(f, &n), INFINITY);
+    EXPECT_EQ(TestRunErr(), 0);
+}
+
+TEST_F(Recursion, IntegerAndComplexHaveTheirOwnStacks) {
+    void *f = IntF("f(n) = which(n <= 1, 1, n * f(n - 1))");
+    int n = 5;
+    EXPECT_EQ(IntCal(f, &n), 0);
+    Err e = TakeErr();
+    EXPECT_EQ(e.type, 1);
+    EXPECT_EQ(e.forType, 1);
+    EXPECT_EQ(e.name, "StackOverFlow");
+    EXPECT_EQ(Int("SetIntStackMax(1)"), 10);
+    EXPECT_EQ(Int("SetIntStackMax(500)"), 500);
+    EXPECT_EQ(IntCal(f, &n), 120);
+
+    void *c = ComplexF("c(z) = which(z == 0, 0, z + c(z - 1))");
+    QuorelComplex z{3, 1}, r;
+    ComplexCal(&r, c, &z);
+    EXPECT_EQ(TakeErr().type, 3);
+    EXPECT_EQ(Complex("SetComplexStackMax(200)").re, 200.0);
+    ComplexCal(&r, c, &z);
+    EXPECT_EQ(r.re, 6.0);
+    EXPECT_EQ(r.im, 3.0);
+}
+
+using Activations = EvalText;
+
+TEST_F(Activations, ParametersReachTheCallerInEveryKind) {
+    Real("SetRealStackMax(1000)");
+    // Outermost: the host's array.
+    void *g = RealF("g(x) = x = x * 2");
+    double x = 4;
+    EXPECT_EQ(RealCal(g, &x), 8.0);
+    EXPECT_EQ(x, 8.0);
+    // Nested in place: each recursive call writes its caller's variable by reference.
+    void *h = RealF("h(x, d) = x = x + 1, if(d, h(&x, d - 1)), x");
+    double p[2] = {10, 3};
+    EXPECT_EQ(RealCal(h, p), 14.0);
+    EXPECT_EQ(p[0], 14.0);
+    // Nested copy mode: sum evaluates the running formula with its parameter area.
+    int n;
+    double *area = nullptr;
+    void *k = nullptr;
+    int b, e;
+    ASSERT_EQ(RealCom("k(x) = if(x < 1, sum(\"k\", 5, 5, 1)), x = x + 1", 1, &k, &n, &area, &b, &e),
+              0);
+    double outer = 0;
+    EXPECT_EQ(RealCal(k, &outer), 1.0);
+    EXPECT_EQ(area[0], 6.0);  // the nested run's x came back into the area
+    EXPECT_EQ(TestRunErr(), 0);
+}
+
+double QUOREL_CALL DoubleAndReturn100(int m, double *x, CallerInfo *) {
+    if (m >= 0) x[0] *= 2;
+    return 100;
+}
+
+TEST_F(Activations, CopyBackRunsBeforeTheResultIsStored) {
+    ASSERT_EQ(SetFunction(5, "dbl", reinterpret_cast<void *>(DoubleAndReturn100), 0), 0);
+    EXPECT_EQ(Real("f( : a, b) = a = 3, b = dbl(&a), a * 1000 + b"), 6100.0);
+    EXPECT_EQ(Real("f( : a) = a = 3, dbl(&a)"), 100.0);
+}
+
+TEST_F(Activations, LoopsEndAtTheFirstTestAfterAnError) {
+    EXPECT_EQ(Real("s( : i) = i = 0, while(i < 10, i++, if(i == 3, max())), i"), 3.0);
+    Err e = TakeErr();
+    EXPECT_EQ(e.name, "max");
+    EXPECT_EQ(e.code, 1);
+    EXPECT_EQ(Real("u( : i) = i = 0, until(i++, if(i == 2, min()), i >= 5), i"), 2.0);
+    EXPECT_EQ(TakeErr().name, "min");
+    // continue() with an error pending ends the formula with what is on top.
+    EXPECT_EQ(Real("c( : i) = i = 0, while(i < 10, i++, if(i == 4, max()), continue()), i"), 0.0);
+    EXPECT_EQ(TakeErr().name, "max");
+    // The first error of a run is the one kept.
+    EXPECT_EQ(Real("max() + which(0, 1, 0, 2)"), 0.0);
+    e = TakeErr();
+    EXPECT_EQ(e.name, "max");
+    EXPECT_EQ(TestRunErr(), 0);
+}
+
+TEST_F(Activations, ControlFormsKeepTheStackAsCompiled) {
+    EXPECT_EQ(Real("x(y) = y + while(1, break())", {7}), 7.0);
+    EXPECT_EQ(Real("f(n : s, i) = s = 0, i = 1, while(i <= n, s = s + i, i++), s", {4}), 10.0);
+    EXPECT_EQ(Real("which(0, 1, 0, 2, 3)"), 3.0);
+    EXPECT_EQ(Real("5 + which(0, 1, 0, 2)"), 5.0);
+    EXPECT_EQ(TakeErr().name, "which");
+    EXPECT_EQ(Real("if(1, 2)"), 0.0);
+    void *g = RealF("g( : static, n) = n++");
+    EXPECT_EQ(RealCal(g, nullptr), 0.0);
+    EXPECT_EQ(RealCal(g, nullptr), 1.0);
+    EXPECT_EQ(RealCal(g, nullptr), 2.0);
+    EXPECT_EQ(Real("t( : static, i) = until(i++, i >= 3), i"), 3.0);
+}
+
+using CrossDomain = EvalText;
+
+TEST_F(CrossDomain, RealCallsIntegerAndComplex) {
+    IntF("ih(a) = a * 2");
+    EXPECT_EQ(Real("ih(3.9)"), 6.0);
+    // The integer GetCalByte reads the int that the call left.
+    EXPECT_EQ(Real("f( : a, b) = ih(21), CalFun(4, \"GetCalByte\", a, b)"), 42.0);
+    ComplexF("cz(z) = z * z");
+    EXPECT_EQ(Real("cz(1, 2)"), -3.0);
+    EXPECT_EQ(Real("f( : a, b) = cz(1, 2), GetCalByte(&a, &b), b"), 4.0);
+    // Copy-back from a complex callee: elements by parity.
+    ComplexF("sw(z) = z = xy(z), 0");
+    EXPECT_EQ(Real("f( : a, b) = a = 1, b = 2, sw(&a, &b), a * 10 + b"), 21.0);
+}
+
+TEST_F(CrossDomain, IntegerAndComplexCallReal) {
+    RealF("rr(x) = x + 0.9");
+    EXPECT_EQ(Int("rr(7)"), 7);
+    RealF("seven(x) = x");
+    EXPECT_EQ(Int("seven(7)"), 7);
+    QuorelComplex z = Complex("rr(2 + 3i)");
+    EXPECT_DOUBLE_EQ(z.re, 2.9);
+    EXPECT_EQ(z.im, 0.0);
+    // Written back into the real part only.
+    RealF("inc(x) = x = x + 1");
+    z = Complex("f( : w) = w = 5 + 7i, inc(&w), w");
+    EXPECT_EQ(z.re, 6.0);
+    EXPECT_EQ(z.im, 7.0);
+    IntF("half(a) = a / 2");
+    z = Complex("half(7.9 + 2i)");
+    EXPECT_EQ(z.re, 3.0);
+    ComplexF("cc(z) = z * 2");
+    EXPECT_EQ(Int("cc(3, 4)"), 6);  // two ints per complex parameter
+}
+
+TEST_F(CrossDomain, OutOfRangeRealsBecomeSaturatedInts) {
+    IntF("id(a) = a");
+    EXPECT_EQ(Real("id(1e300)"), 2147483647.0);
+    EXPECT_EQ(Real("id(-1e300)"), -2147483648.0);
+    EXPECT_EQ(Real("id(0 / 0)"), 0.0);
+}
+
+using Invalidated = EvalText;
+
+TEST_F(Invalidated, DeletedCalleeAndDeletedFunction) {
+    void *g = RealF("g(x) = x + 1");
+    void *f = RealF("f(x) = g(x) * 2");
+    double x = 1;
+    EXPECT_EQ(RealCal(f, &x), 4.0);
+    DeleteFor(2, g);
+    EXPECT_EQ(RealCal(f, &x), 0.0);
+    Err e = TakeErr();
+    EXPECT_EQ(e.type, 4);
+    EXPECT_EQ(e.handle, f);
+    DeleteFor(2, f);
+
+    ASSERT_EQ(SetFunction(5, "hf", reinterpret_cast<void *>(DoubleAndReturn100), 0), 0);
+    void *c = RealF("c(x) = hf(x) + 1");
+    EXPECT_EQ(RealCal(c, &x), 101.0);
+    DeleteConstOrFunction(5, "hf");
+    EXPECT_EQ(RealCal(c, &x), 0.0);
+    EXPECT_EQ(TakeErr().type, 5);
+    ASSERT_EQ(SetFunction(5, "hf", reinterpret_cast<void *>(DoubleAndReturn100), 0), 0);
+    EXPECT_EQ(Real("c(x) = hf(x) + 1", {1}), 101.0);
+
+    // Built-ins are linked the same way.
+    void *m = RealF("m(x) = max(x, 2)");
+    DeleteConstOrFunction(5, "max");
+    EXPECT_EQ(RealCal(m, &x), 0.0);
+    EXPECT_EQ(TakeErr().type, 5);
+    ASSERT_EQ(SetFunction(5, "max", reinterpret_cast<void *>(DoubleAndReturn100), -2), 0);
+    EXPECT_EQ(Real("max(1, 2)"), 100.0);
+
+    QuorelComplex r{7, 7};
+    void *cg = ComplexF("cg(z) = z");
+    void *cf = ComplexF("cf(z) = cg(z)");
+    DeleteFor(3, cg);
+    QuorelComplex arg{1, 1};
+    ComplexCal(&r, cf, &arg);
+    EXPECT_EQ(r.re, 0.0);
+    EXPECT_EQ(r.im, 0.0);
+    EXPECT_EQ(TakeErr().forType, 3);
+}
+
+using Arithmetic = EvalText;
+
+TEST_F(Arithmetic, IntegerDomain) {
+    EXPECT_EQ(Int("f(a, b) = a / b", {7, 2}), 3);
+    EXPECT_EQ(Int("f(a, b) = a / b", {-7, 2}), -3);
+    EXPECT_EQ(Int("f(a, b) = a % b", {-7, 2}), -1);
+    EXPECT_EQ(Int("f(a, b) = a / b", {5, 0}), 0);
+    EXPECT_EQ(Int("f(a, b) = a / b", {INT_MIN, -1}), INT_MIN);
+    EXPECT_EQ(Int("f(a, b) = a % b", {INT_MIN, -1}), 0);
+    EXPECT_EQ(Int("f(a) = a + 1", {INT_MAX}), INT_MIN);
+    EXPECT_EQ(Int("5 / 0 + 7 % 0"), 7);  // folded at compile time, same rules
+    EXPECT_EQ(Int("ln(0)"), INT_MIN);
+    EXPECT_EQ(Int("f(a) = abs(a) + sqrt(a * a)", {-3}), 6);
+    EXPECT_EQ(Int("pow(2, 10)"), 1024);
+    EXPECT_EQ(Int("pow(2, -1)"), 0);
+    EXPECT_EQ(Int("pow(-3, 3)"), -27);
+    EXPECT_EQ(Int("pow(2, 40)"), INT_MAX);
+    EXPECT_EQ(Int("pow(0, -1)"), INT_MAX);
+    EXPECT_EQ(Int("sign(-2, 0) * 100 + sign(-2, 1) * 10 + dim(1, 3)"), -200 + 20);
+    EXPECT_EQ(Int("max(1, 3, 3, 2) * 10 + min(4, -1)"), 29);
+}
+
+TEST_F(Arithmetic, ComplexDomain) {
+    QuorelComplex z = Complex("f(a, b) = a * b", {{1, 2}, {3, 4}});
+    EXPECT_EQ(z.re, -5.0);
+    EXPECT_EQ(z.im, 10.0);
+    z = Complex("f(a, b) = a / b", {{1, 2}, {3, 4}});
+    EXPECT_NEAR(z.re, 0.44, 1e-15);
+    EXPECT_NEAR(z.im, 0.08, 1e-15);
+    z = Complex("0^0");
+    EXPECT_EQ(z.re, 0.0);
+    EXPECT_EQ(z.im, 0.0);
+    z = Complex("(-1)^0.5");
+    EXPECT_NEAR(z.re, 0.0, 1e-15);
+    EXPECT_NEAR(z.im, 1.0, 1e-15);
+    z = Complex("f(a, b) = a == b", {{1, 2}, {1, 5}});
+    EXPECT_EQ(z.re, 1.0);
+    EXPECT_EQ(z.im, 2.0);
+    z = Complex("x0(3 + 4i) + 1");
+    EXPECT_EQ(z.re, 1.0);
+    EXPECT_EQ(z.im, 4.0);
+    z = Complex("f(a) = a * a", {{1e16, 1}});
+    EXPECT_EQ(z.im, 2e16);
+    z = Complex("f(a) = a / a", {{1e200, 1e200}});
+    EXPECT_EQ(z.re, 1.0);
+    EXPECT_EQ(z.im, 0.0);
+}
+
+TEST_F(Arithmetic, RealDomainEdges) {
+    EXPECT_EQ(Real("f(a) = a != a", {std::nan("")}), 1.0);
+    EXPECT_EQ(Real("f(a) = (a >= 1) + (a == a)", {std::nan("")}), 0.0);
+    EXPECT_EQ(Real("f(a) = if(a, 1), 5", {std::nan("")}), 5.0);
+    EXPECT_EQ(Real("f(a) = !a", {std::nan("")}), 0.0);
+    EXPECT_TRUE(std::isinf(Real("f(a) = 1 / a", {0})));
+    EXPECT_EQ(Real("int(-1.5) + abs(-2)"), 0.0);
+}
+
+}  // namespace
