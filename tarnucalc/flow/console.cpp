@@ -136,7 +136,11 @@ std::string markFaultyText(const std::string &text, int begin, int end) {
     size_t e = end < begin ? b : std::min(static_cast<size_t>(end) + 1, text.size());
     size_t from = columns(text, b);
     size_t width = std::max<size_t>(columns(text, e) - from, 1);
-    return "    " + text + "\n    " + std::string(from, ' ') + std::string(width, '^') + "\n";
+    // Control characters would act on the terminal instead of showing.
+    std::string shown = text;
+    for (char &c : shown)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) c = '?';
+    return "    " + shown + "\n    " + std::string(from, ' ') + std::string(width, '^') + "\n";
 }
 
 std::string consoleUsage() {

@@ -479,6 +479,7 @@ void Controller::onSaveFormulaButton() {
 // ---- check boxes and selectors ----
 
 void Controller::onCheckBox(int number) {
+    if (number < 1 || number > 10) return;
     bool on = view_.checked(number);
     switch (number) {
         case kOnTop:

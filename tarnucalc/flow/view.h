@@ -91,7 +91,8 @@ class View {
     // 0-based text line (split at "\n") holding the caret or the selection start.
     virtual int caretLine(Box box) const = 0;
 
-    // History box font.
+    // History box font. A face of "" or a size of 0 (a settings file without font keys)
+    // means the box's designed font for that part.
     virtual FontChoice historyFont() const = 0;
     virtual void setHistoryFont(const FontChoice &font) = 0;
 

@@ -96,4 +96,5 @@ TEST(MarkFaultyText, ColumnsOfWideCharacters) {
     EXPECT_EQ(markFaultyText("中+x", 3, 3), "    中+x\n      ^\n");
     EXPECT_EQ(markFaultyText("ab", 0, 0), "    ab\n    ^\n");
     EXPECT_EQ(markFaultyText("ab", 5, 9), "    ab\n      ^\n");  // offsets beyond the text
+    EXPECT_EQ(markFaultyText("a\x1b[2J", 1, 1), "    a?[2J\n     ^\n");
 }
