@@ -1,0 +1,130 @@
+// The calculator page driven by keys and clicks, with the real engine behind it.
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "colours.h"
+#include "ui_fixture.h"
+
+using tarnu::Box;
+
+namespace tarnucalc::ui::test {
+
+class CalcPageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        if (!EngineCanCompile()) QSKIP("the engine library cannot compile yet");
+        f = std::make_unique<Fixture>();
+        f->open();
+        expr = f->find<QLineEdit>("编辑框1");
+        history = f->find<QPlainTextEdit>("编辑框2");
+        QVERIFY(expr && history);
+    }
+    void cleanup() { f.reset(); }
+
+    void enterShowsRedResultAndRecordsHistory() {
+        f->type(expr, "1+2");
+        f->press(expr, Qt::Key_Return);
+        QCOMPARE(expr->text(), QStringLiteral("3"));
+        QCOMPARE(history->toPlainText(), QStringLiteral("1+2=3\n"));
+        QCOMPARE(f->view().textColour(Box::Expression), tarnu::ResultColour);
+        QCOMPARE(expr->palette().color(QPalette::Text), QColor(Qt::red));
+        // Enter on a shown result clears it.
+        f->press(expr, Qt::Key_Return);
+        QCOMPARE(expr->text(), QString());
+        QCOMPARE(history->toPlainText(), QStringLiteral("1+2=3\n"));
+        QCOMPARE(f->exits, 0);
+    }
+
+    void digitReplacesResultOperatorContinuesIt() {
+        f->type(expr, "1+2");
+        f->press(expr, Qt::Key_Return);
+        f->type(expr, "*2");
+        QCOMPARE(expr->text(), QStringLiteral("3*2"));
+        QCOMPARE(expr->palette().color(QPalette::Text), QColor(Qt::blue));
+        f->press(expr, Qt::Key_Return);
+        QCOMPARE(expr->text(), QStringLiteral("6"));
+        f->type(expr, "5");
+        QCOMPARE(expr->text(), QStringLiteral("5"));
+        QCOMPARE(history->toPlainText(), QStringLiteral("1+2=3\n3*2=6\n"));
+    }
+
+    void rejectedExpressionChangesNothing() {
+        f->type(expr, "1+");
+        f->press(expr, Qt::Key_Return);
+        QCOMPARE(expr->text(), QStringLiteral("1+"));
+        QCOMPARE(history->toPlainText(), QString());
+        QVERIFY(f->fatalMessages.empty());
+    }
+
+    void deleteEmptiesTheBox() {
+        f->type(expr, "12+3");
+        expr->setCursorPosition(0);
+        f->press(expr, Qt::Key_Delete);
+        QCOMPARE(expr->text(), QString());
+    }
+
+    void enterOnHistoryLineRecalculatesIt() {
+        history->setPlainText(QStringLiteral("5*6\n7-2\n"));
+        QTextCursor c = history->textCursor();
+        c.setPosition(3);  // end of the first line
+        history->setTextCursor(c);
+        f->press(history, Qt::Key_Return);
+        QCOMPARE(history->toPlainText(), QStringLiteral("5*6=30\n\n7-2\n"));
+        QCOMPARE(expr->text(), QStringLiteral("30"));
+        QCOMPARE(f->view().textColour(Box::Expression), tarnu::ResultColour);
+        // On the empty line after the last break only the break goes in.
+        history->moveCursor(QTextCursor::End);
+        f->press(history, Qt::Key_Return);
+        QCOMPARE(history->toPlainText(), QStringLiteral("5*6=30\n\n7-2\n\n"));
+    }
+
+    void keypadWritesIntoExpressionOrFormulaByPage() {
+        f->click(f->find<QPushButton>("超级按钮4"));
+        QVERIFY(f->view().keypadExists());
+        f->type(expr, "12");
+        f->press(expr, Qt::Key_Return);  // shows 12
+        f->click(f->keypadControl<QPushButton>("按键5"));
+        QCOMPARE(expr->text(), QStringLiteral("5"));
+        f->click(f->keypadControl<QPushButton>("乘法键"));
+        f->click(f->keypadControl<QPushButton>("按键2"));
+        QCOMPARE(expr->text(), QStringLiteral("5*2"));
+        f->click(f->keypadControl<QPushButton>("等号键"));
+        QCOMPARE(expr->text(), QStringLiteral("10"));
+        f->click(f->keypadControl<QPushButton>("加法键"));
+        QCOMPARE(expr->text(), QStringLiteral("10+"));
+
+        f->click(f->find<QPushButton>("超级按钮5"));
+        auto *editor = f->find<QPlainTextEdit>("编辑框5");
+        editor->moveCursor(QTextCursor::End);
+        const QString before = editor->toPlainText();
+        f->click(f->keypadControl<QPushButton>("按键7"));
+        f->click(f->keypadControl<QPushButton>("正括号键"));
+        QCOMPARE(editor->toPlainText(), before + QStringLiteral("7("));
+        f->click(f->keypadControl<QPushButton>("消除键"));
+        QTRY_COMPARE(editor->toPlainText(), before + QStringLiteral("7"));
+        QCOMPARE(expr->text(), QStringLiteral("10+"));
+        // Closing the keypad with the page button.
+        f->click(f->find<QPushButton>("超级按钮4"));
+        QVERIFY(!f->view().keypadExists());
+    }
+
+    void formulaPageCalculatesDesignedText() {
+        f->click(f->find<QPushButton>("超级按钮5"));
+        f->click(f->find<QPushButton>("按钮7"));
+        QCOMPARE(f->find<QLineEdit>("编辑框6")->text(), QStringLiteral("3"));
+        QCOMPARE(history->toPlainText(), QStringLiteral("F(x,y)=x+y\nF(1,2)=3\n\n"));
+    }
+
+private:
+    std::unique_ptr<Fixture> f;
+    QLineEdit *expr = nullptr;
+    QPlainTextEdit *history = nullptr;
+};
+
+static Register calcPage([] { return std::make_unique<CalcPageTest>(); });
+
+}  // namespace tarnucalc::ui::test
+
+#include "ui_calc_test.moc"

@@ -1,0 +1,590 @@
+#include "qt_view.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QThread>
+#include <QTimer>
+#include <exception>
+
+#include "busy_panel.h"
+#include "colours.h"
+#include "engine_process.h"
+#include "fonts.h"
+#include "keypad_window.h"
+#include "main_window.h"
+#include "themes.h"
+
+namespace tarnucalc::ui {
+
+using tarnu::Box;
+
+namespace {
+
+QString Q(const std::string &s) { return QString::fromStdString(s); }
+std::string S(const QString &s) { return s.toStdString(); }
+
+int Index(Box box) { return static_cast<int>(box); }
+
+const std::pair<Qt::Key, tarnu::KeypadKey> kKeypadTexts[] = {
+    {Qt::Key_0, tarnu::KeypadKey::Digit0}, {Qt::Key_1, tarnu::KeypadKey::Digit1},
+    {Qt::Key_2, tarnu::KeypadKey::Digit2}, {Qt::Key_3, tarnu::KeypadKey::Digit3},
+    {Qt::Key_4, tarnu::KeypadKey::Digit4}, {Qt::Key_5, tarnu::KeypadKey::Digit5},
+    {Qt::Key_6, tarnu::KeypadKey::Digit6}, {Qt::Key_7, tarnu::KeypadKey::Digit7},
+    {Qt::Key_8, tarnu::KeypadKey::Digit8}, {Qt::Key_9, tarnu::KeypadKey::Digit9},
+};
+
+tarnu::KeypadKey KeypadKeyOf(const QString &text) {
+    const QChar c = text.at(0);
+    if (c.isDigit()) return kKeypadTexts[c.digitValue()].second;
+    switch (c.toLatin1()) {
+        case '.': return tarnu::KeypadKey::Point;
+        case '(': return tarnu::KeypadKey::OpenBracket;
+        case ')': return tarnu::KeypadKey::CloseBracket;
+        case '+': return tarnu::KeypadKey::Plus;
+        case '-': return tarnu::KeypadKey::Minus;
+        case '*': return tarnu::KeypadKey::Times;
+        default: return tarnu::KeypadKey::Divide;
+    }
+}
+
+tarnu::KeyKind KindOf(const QKeyEvent *key) {
+    const int k = key->key();
+    if (k == Qt::Key_Return || k == Qt::Key_Enter) return tarnu::KeyKind::Enter;
+    if (k == Qt::Key_Delete) return tarnu::KeyKind::Delete;
+    if (k >= Qt::Key_0 && k <= Qt::Key_9 && !(key->modifiers() & Qt::KeypadModifier))
+        return tarnu::KeyKind::MainDigit;
+    return tarnu::KeyKind::Other;
+}
+
+bool IsInput(QEvent::Type t) {
+    switch (t) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::InputMethod:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::ContextMenu:
+            return true;
+        default:
+            return false;
+    }
+}
+
+QString QtFilter(const std::string &filter) {
+    const QString f = Q(filter);
+    const int bar = f.indexOf(QLatin1Char('|'));
+    if (bar < 0) return f;
+    const QString caption = f.left(bar), pattern = f.mid(bar + 1);
+    if (caption.contains(QLatin1Char('('))) return caption;  // "文本文件(*.txt)"
+    return caption + QStringLiteral(" (") + pattern + QLatin1Char(')');
+}
+
+}  // namespace
+
+QtView::QtView(MainWindow &window, AbortableEngine &engine) : window_(window), engine_(engine) {
+    // The page buttons form a strip along the top edge.
+    for (QPushButton *b : window_.pageButtons) b->move(b->x(), 0);
+    historyFont_.size = window_.history->font().pixelSize();
+}
+
+QtView::~QtView() {
+    if (qApp) qApp->removeEventFilter(this);
+}
+
+QWidget *QtView::widget(Box box) const {
+    switch (box) {
+        case Box::Expression: return window_.expression;
+        case Box::History: return window_.history;
+        case Box::Cache: return window_.cache;
+        case Box::FormulaEditor: return window_.formula;
+        case Box::FormulaResult: return window_.formulaResult;
+        case Box::KeypadMoney: return keypad_ ? keypad_->money : nullptr;
+    }
+    return nullptr;
+}
+
+// ---- edit boxes ----
+
+std::string QtView::text(Box box) const {
+    QWidget *w = widget(box);
+    if (auto *line = qobject_cast<QLineEdit *>(w)) return S(line->text());
+    if (auto *multi = qobject_cast<QPlainTextEdit *>(w)) return S(multi->toPlainText());
+    return {};
+}
+
+void QtView::setText(Box box, const std::string &text) {
+    QWidget *w = widget(box);
+    if (auto *line = qobject_cast<QLineEdit *>(w)) {
+        line->setText(Q(text));
+        line->end(false);
+    } else if (auto *multi = qobject_cast<QPlainTextEdit *>(w)) {
+        multi->setPlainText(Q(text));
+        multi->moveCursor(QTextCursor::End);
+    }
+}
+
+tarnu::Colour QtView::textColour(Box box) const { return colours_[Index(box)]; }
+
+void QtView::setTextColour(Box box, tarnu::Colour colour) {
+    colours_[Index(box)] = colour;
+    if (box == Box::History) historyFont_.colour = colour;
+    paintColour(box);
+}
+
+void QtView::paintColour(Box box) {
+    QWidget *w = widget(box);
+    if (!w) return;
+    QPalette p = w->palette();
+    const QColor base = QApplication::palette(w).color(QPalette::Base);
+    const QColor shown = LegibleOn(FromColourRef(colours_[Index(box)]), base);
+    p.setColor(QPalette::Active, QPalette::Text, shown);
+    p.setColor(QPalette::Inactive, QPalette::Text, shown);
+    w->setPalette(p);
+}
+
+void QtView::replaceSelection(Box box, const std::string &text) {
+    QWidget *w = widget(box);
+    if (auto *line = qobject_cast<QLineEdit *>(w)) line->insert(Q(text));
+    else if (auto *multi = qobject_cast<QPlainTextEdit *>(w)) multi->insertPlainText(Q(text));
+}
+
+void QtView::appendText(Box box, const std::string &text) {
+    QWidget *w = widget(box);
+    if (auto *line = qobject_cast<QLineEdit *>(w)) {
+        line->end(false);
+        line->insert(Q(text));
+    } else if (auto *multi = qobject_cast<QPlainTextEdit *>(w)) {
+        multi->moveCursor(QTextCursor::End);
+        multi->insertPlainText(Q(text));
+        multi->ensureCursorVisible();
+    }
+}
+
+void QtView::focus(Box box) {
+    QWidget *w = widget(box);
+    if (!w) return;
+    if (box != Box::KeypadMoney && !window_.isActiveWindow() && window_.isVisible())
+        window_.activateWindow();
+    w->setFocus(Qt::OtherFocusReason);
+}
+
+// Like a simulated key press, the key arrives after the current event has been handled,
+// and goes through the box's own key handling.
+void QtView::sendKey(Box box, tarnu::EditKey key) {
+    QWidget *w = widget(box);
+    if (!w) return;
+    const int code = key == tarnu::EditKey::Backspace ? Qt::Key_Backspace : Qt::Key_Left;
+    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, code, Qt::NoModifier));
+    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyRelease, code, Qt::NoModifier));
+}
+
+int QtView::caretLine(Box box) const {
+    auto *multi = qobject_cast<QPlainTextEdit *>(widget(box));
+    if (!multi) return 0;
+    const QTextCursor c = multi->textCursor();
+    return multi->document()->findBlock(c.selectionStart()).blockNumber();
+}
+
+// ---- history font ----
+
+tarnu::FontChoice QtView::historyFont() const { return historyFont_; }
+
+void QtView::setHistoryFont(const tarnu::FontChoice &font) {
+    historyFont_ = font;
+    // A face that is not installed (宋体 on most Linux machines) is kept in the settings
+    // but drawn with the CJK family, so the text stays legible.
+    QString face = Q(font.face);
+    if (face.isEmpty() || !QFontDatabase::hasFamily(face)) face = CjkFamily();
+    const int pixels = font.size > 0 ? font.size : window_.history->font().pixelSize();
+    window_.history->setFont(UiFont(pixels, false, face));
+    setTextColour(Box::History, font.colour);
+}
+
+void QtView::setFormulaCaption(const std::string &text) { window_.formulaCaption->setText(Q(text)); }
+
+// ---- check boxes and selectors ----
+
+bool QtView::checked(int number) const {
+    return number >= 1 && number <= 10 && window_.checks[number]->isChecked();
+}
+
+void QtView::setChecked(int number, bool on) {
+    if (number < 1 || number > 10) return;
+    QSignalBlocker quiet(window_.checks[number]);
+    window_.checks[number]->setChecked(on);
+}
+
+int QtView::digitsIndex() const { return window_.digits->currentIndex(); }
+
+void QtView::setDigitsIndex(int index) {
+    QSignalBlocker quiet(window_.digits);
+    window_.digits->setCurrentIndex(index >= 0 && index < window_.digits->count() ? index : -1);
+}
+
+std::string QtView::digitsText() const { return S(window_.digits->currentText()); }
+
+int QtView::skinIndex() const { return window_.skins->currentIndex(); }
+
+void QtView::setSkinIndex(int index) {
+    QSignalBlocker quiet(window_.skins);
+    window_.skins->setCurrentIndex(index >= 0 && index < window_.skins->count() ? index : -1);
+}
+
+std::string QtView::skinText() const { return S(window_.skins->currentText()); }
+
+int QtView::currentPage() const { return window_.tabs->currentIndex(); }
+
+void QtView::showPage(int page) {
+    window_.tabs->setCurrentIndex(page);
+    placeBusyPanel();
+}
+
+void QtView::setClipboard(const std::string &text) {
+    QGuiApplication::clipboard()->setText(Q(text));
+}
+
+// ---- dialogs ----
+
+std::string QtView::openFileDialog(const tarnu::FileDialogOptions &options) {
+    if (fileDialogHook) return fileDialogHook(options, false);
+    return S(QFileDialog::getOpenFileName(&window_, QString::fromUtf8("打开公式"),
+                                          Q(options.initialDir), QtFilter(options.filter)));
+}
+
+std::string QtView::saveFileDialog(const tarnu::FileDialogOptions &options) {
+    if (fileDialogHook) return fileDialogHook(options, true);
+    QFileDialog dialog(&window_, QString::fromUtf8("保存公式"), Q(options.initialDir),
+                       QtFilter(options.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    QString ext = Q(options.defaultExt);
+    if (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
+    dialog.setDefaultSuffix(ext);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return S(dialog.selectedFiles().first());
+}
+
+std::optional<tarnu::FontChoice> QtView::fontDialog(const tarnu::FontChoice &initial) {
+    if (fontDialogHook) return fontDialogHook(initial);
+    QFont start = UiFont(initial.size > 0 ? initial.size : 19, false,
+                         initial.face.empty() ? QString() : Q(initial.face));
+    // The dialog speaks in points; sizes are kept in pixels as the windows were drawn.
+    start.setPointSizeF(start.pixelSize() * 0.75);
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, start, &window_,
+                                              QString::fromUtf8("记录窗口字体设置"));
+    if (!ok) return std::nullopt;
+    tarnu::FontChoice font;
+    font.face = S(chosen.family());
+    font.size = chosen.pixelSize() > 0 ? chosen.pixelSize()
+                                       : static_cast<int>(chosen.pointSizeF() / 0.75 + 0.5);
+    font.colour = initial.colour;
+    return font;
+}
+
+void QtView::showFatalMessage(const std::string &text) {
+    if (fatalMessageHook) return fatalMessageHook(text);
+    QMessageBox::critical(&window_, window_.windowTitle(), Q(text));
+}
+
+// ---- windows ----
+
+tarnu::Rect QtView::mainGeometry() const {
+    const QSize outer = window_.OuterSize();
+    return {window_.x(), window_.y(), outer.width(), outer.height()};
+}
+
+void QtView::setMainGeometry(const tarnu::Rect &rect) {
+    settingGeometry_ = true;
+    window_.move(rect.left, rect.top);
+    window_.SetOuterSize({rect.width, rect.height});
+    settingGeometry_ = false;
+}
+
+void QtView::setAlwaysOnTop(bool on) {
+    if (window_.windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
+    const bool shown = window_.isVisible();
+    window_.setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (shown) window_.show();  // changing window flags hides a window
+}
+
+void QtView::applyLayout(const tarnu::MainLayout &l) {
+    window_.FitControl(window_.expression, l.expressionWidth, window_.expression->height());
+    window_.FitControl(window_.formula, l.formulaEditorWidth, window_.formula->height());
+    window_.FitControl(window_.formulaResult, l.formulaResultWidth,
+                       window_.formulaResult->height());
+    // The tab control may reach past the window like the designed one does.
+    window_.tabs->resize(std::max(1, l.tab.width), std::max(1, l.tab.height));
+    window_.FitControl(window_.history, l.history.width, l.history.height);
+    window_.FitControl(window_.help, l.help.width, l.help.height);
+}
+
+tarnu::Size QtView::screenSize() const {
+    const QScreen *screen = window_.screen() ? window_.screen() : QGuiApplication::primaryScreen();
+    if (!screen) return {};
+    return {screen->geometry().width(), screen->geometry().height()};
+}
+
+bool QtView::keypadExists() const { return !keypad_.isNull(); }
+
+void QtView::createKeypad() {
+    if (keypad_) return;
+    keypad_ = new KeypadWindow(&window_);
+    // Its own close box destroys it too.
+    connect(keypad_, &QObject::destroyed, this, [this] {
+        window_.keypadOpen = false;
+        window_.MarkPage();
+    });
+    window_.keypadOpen = true;
+    window_.MarkPage();
+    connectKeypad();
+    paintColour(Box::KeypadMoney);
+    if (window_.isVisible()) keypad_->show();
+}
+
+void QtView::destroyKeypad() {
+    if (!keypad_) return;
+    KeypadWindow *k = keypad_;
+    keypad_ = nullptr;
+    k->disconnect(this);
+    delete k;
+    window_.keypadOpen = false;
+    window_.MarkPage();
+}
+
+tarnu::Rect QtView::keypadGeometry() const {
+    if (!keypad_) return {};
+    const QSize outer = keypad_->size() + kClassicFrame;
+    return {keypad_->x(), keypad_->y(), outer.width(), outer.height()};
+}
+
+void QtView::setKeypadGeometry(const tarnu::Rect &rect) {
+    if (!keypad_) return;
+    settingGeometry_ = true;
+    keypad_->move(rect.left, rect.top);
+    keypad_->resize(QSize(rect.width, rect.height) - kClassicFrame);
+    settingGeometry_ = false;
+}
+
+void QtView::applySkin(const std::string &skinFile) {
+    ApplyTheme(*qApp, ThemeFromFile(Q(skinFile)));
+    for (int b = 0; b < static_cast<int>(colours_.size()); ++b) paintColour(static_cast<Box>(b));
+}
+
+// ---- wiring ----
+
+void QtView::attach(tarnu::Controller &controller) {
+    controller_ = &controller;
+    connectControls();
+}
+
+void QtView::forward(const std::function<void(tarnu::Controller &)> &event) {
+    if (!controller_ || busy_) return;
+    event(*controller_);
+}
+
+void QtView::connectControls() {
+    MainWindow &w = window_;
+    using C = tarnu::Controller;
+    auto on = [this](auto *sender, auto signal, void (C::*method)()) {
+        connect(sender, signal, this, [this, method] { forward([method](C &c) { (c.*method)(); }); });
+    };
+    for (int i = 0; i < 5; ++i) {
+        connect(w.pageButtons[i], &QPushButton::clicked, this,
+                [this, i] { forward([i](C &c) { c.onPageButton(i); }); });
+    }
+    on(w.cacheButton, &QPushButton::clicked, &C::onCacheButton);
+    on(w.appendCacheButton, &QPushButton::clicked, &C::onCacheUpButton);
+    on(w.clearExpressionButton, &QPushButton::clicked, &C::onClearExpressionButton);
+    on(w.clearHistoryButton, &QPushButton::clicked, &C::onClearHistoryButton);
+    on(w.compactButton, &QPushButton::clicked, &C::onCompactButton);
+    on(w.wideButton, &QPushButton::clicked, &C::onWideButton);
+    on(w.saveButton, &QPushButton::clicked, &C::onSaveSettingsButton);
+    on(w.fontButton, &QPushButton::clicked, &C::onFontButton);
+    on(w.calcFormulaButton, &QPushButton::clicked, &C::onCalculateFormulaButton);
+    on(w.openFormulaButton, &QPushButton::clicked, &C::onOpenFormulaButton);
+    on(w.saveFormulaButton, &QPushButton::clicked, &C::onSaveFormulaButton);
+    for (int n = 1; n <= 10; ++n) {
+        connect(w.checks[n], &QCheckBox::clicked, this,
+                [this, n] { forward([n](C &c) { c.onCheckBox(n); }); });
+    }
+    connect(w.skins, &QComboBox::activated, this,
+            [this](int i) { forward([i](C &c) { c.onSkinSelected(i); }); });
+    connect(w.functions, &QComboBox::activated, this,
+            [this](int i) { forward([i](C &c) { c.onFunctionChosen(i); }); });
+    connect(&w, &MainWindow::moved, this, [this] {
+        if (settingGeometry_) return;
+        if (busy_) movePending_ = true;
+        else forward([](C &c) { c.onMainMoved(); });
+    });
+    connect(&w, &MainWindow::resized, this, [this] {
+        placeBusyPanel();
+        if (busy_) resizePending_ = true;
+        const QSize outer = window_.OuterSize();
+        forward([outer](C &c) { c.onResize(outer.width(), outer.height()); });
+    });
+    w.closeHandler = [this] { return closeRequested(); };
+    connect(w.busy, &BusyPanel::cancelRequested, this, &QtView::cancelCalculation);
+    for (QWidget *box : {static_cast<QWidget *>(w.expression), static_cast<QWidget *>(w.history),
+                         static_cast<QWidget *>(w.formulaResult)})
+        box->installEventFilter(this);
+}
+
+void QtView::connectKeypad() {
+    using C = tarnu::Controller;
+    KeypadWindow *k = keypad_;
+    connect(k, &KeypadWindow::textKey, this, [this](const QString &t) {
+        const tarnu::KeypadKey key = KeypadKeyOf(t);
+        forward([key](C &c) { c.onKeypadKey(key); });
+    });
+    connect(k, &KeypadWindow::backspaceKey, this,
+            [this] { forward([](C &c) { c.onKeypadKey(tarnu::KeypadKey::Backspace); }); });
+    connect(k, &KeypadWindow::equalsKey, this,
+            [this] { forward([](C &c) { c.onKeypadKey(tarnu::KeypadKey::Equals); }); });
+    connect(k, &KeypadWindow::moved, this, [this] {
+        if (settingGeometry_) return;
+        if (busy_) keypadMovePending_ = true;
+        else forward([](C &c) { c.onKeypadMoved(); });
+    });
+}
+
+bool QtView::closeRequested() {
+    if (busy_) {
+        // Closing waits for the cancelled cycle to end; the controller is inside it.
+        closePending_ = true;
+        cancelCalculation();
+        return false;
+    }
+    if (controller_) controller_->onClose();
+    return true;
+}
+
+// ---- keys ----
+
+bool QtView::eventFilter(QObject *watched, QEvent *event) {
+    if (busy_ && IsInput(event->type())) return blockInput(watched, event);
+    if (event->type() == QEvent::KeyPress && !busy_)
+        return boxKey(watched, static_cast<QKeyEvent *>(event));
+    return QObject::eventFilter(watched, event);
+}
+
+bool QtView::boxKey(QObject *watched, QKeyEvent *key) {
+    if (!controller_) return false;
+    const tarnu::KeyKind kind = KindOf(key);
+    if (watched == window_.expression) return controller_->onExpressionKey(kind);
+    if (watched == window_.formulaResult) return controller_->onFormulaResultKey(kind);
+    if (watched == window_.history && kind == tarnu::KeyKind::Enter) {
+        cancelled_ = false;
+        controller_->onHistoryEnter();
+        // A cancelled recalculation leaves the line as it was, without the line break.
+        return cancelled_;
+    }
+    return false;
+}
+
+// While a cycle runs the controller cannot take events: keys wait and are delivered
+// afterwards in their order, clicks are dropped, Esc cancels.
+bool QtView::blockInput(QObject *watched, QEvent *event) {
+    const auto type = event->type();
+    if (type == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        cancelCalculation();
+        return true;
+    }
+    auto *w = qobject_cast<QWidget *>(watched);
+    const bool mine = w && (w->window() == &window_ || (keypad_ && w->window() == keypad_));
+    if (!mine) return false;
+    if (w == window_.busy->cancelButton()) return false;
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+        if (!static_cast<QKeyEvent *>(event)->isAutoRepeat() || type == QEvent::KeyPress)
+            deferredKeys_.emplace_back(watched, std::unique_ptr<QEvent>(event->clone()));
+    }
+    return true;
+}
+
+void QtView::cancelCalculation() {
+    if (!busy_ || cancelled_) return;
+    cancelled_ = true;
+    engine_.abort();
+}
+
+void QtView::placeBusyPanel() {
+    BusyPanel *b = window_.busy;
+    if (window_.tabs->currentIndex() == 4) b->setGeometry(0, 221, window_.width(), 32);
+    else b->setGeometry(0, 55, window_.width(), 24);
+    b->raise();
+}
+
+bool QtView::runEngineJob(const std::function<void()> &job) {
+    engine_.beginJob();
+    busy_ = true;
+    cancelled_ = false;
+    qApp->installEventFilter(this);
+    std::exception_ptr failure;
+    QEventLoop loop;
+    QThread *worker = QThread::create([&job, &failure] {
+        try {
+            job();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    connect(worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QTimer slow;
+    slow.setSingleShot(true);
+    connect(&slow, &QTimer::timeout, this, [this] {
+        placeBusyPanel();
+        window_.busy->show();
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    });
+    slow.start(busyDelayMs);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    delete worker;
+    const bool done = !cancelled_ && !engine_.interrupted();
+    if (window_.busy->isVisible()) {
+        window_.busy->hide();
+        QApplication::restoreOverrideCursor();
+    }
+    qApp->removeEventFilter(this);
+    busy_ = false;
+    cancelled_ = !done;
+    QTimer::singleShot(0, this, [this] { afterJob(); });
+    if (failure) std::rethrow_exception(failure);
+    return done;
+}
+
+// What waited for the cycle: the user's keys, moves and resizes, and a close.
+void QtView::afterJob() {
+    if (busy_) return;
+    for (auto &[receiver, event] : deferredKeys_) {
+        if (receiver) QCoreApplication::postEvent(receiver, event.release());
+    }
+    deferredKeys_.clear();
+    if (std::exchange(resizePending_, false)) {
+        const QSize outer = window_.OuterSize();
+        forward([outer](tarnu::Controller &c) { c.onResize(outer.width(), outer.height()); });
+    }
+    if (std::exchange(movePending_, false)) forward([](tarnu::Controller &c) { c.onMainMoved(); });
+    if (std::exchange(keypadMovePending_, false) && keypad_)
+        forward([](tarnu::Controller &c) { c.onKeypadMoved(); });
+    if (std::exchange(closePending_, false)) window_.close();
+}
+
+}  // namespace tarnucalc::ui
