@@ -10,19 +10,19 @@ namespace tarnucalc::ui {
 
 class BusyPanel : public QFrame {
     Q_OBJECT
-public:
+  public:
     explicit BusyPanel(QWidget *parent);
     QPushButton *cancelButton() const { return cancel_; }
 
-signals:
+  signals:
     void cancelRequested();
 
-protected:
+  protected:
     void timerEvent(QTimerEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
-private:
+  private:
     QLabel *label_;
     QPushButton *cancel_;
     int timer_ = 0;

@@ -31,7 +31,9 @@ CalculatorWindow::CalculatorWindow(tarnu::Engine &inProcess, const tarnu::Locati
     window.setWindowIcon(AppIcon());
 }
 
-CalculatorWindow::~CalculatorWindow() { view.destroyKeypad(); }
+CalculatorWindow::~CalculatorWindow() {
+    view.destroyKeypad();
+}
 
 void CalculatorWindow::start() {
     controller.startUp();

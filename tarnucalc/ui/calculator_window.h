@@ -13,7 +13,7 @@
 namespace tarnucalc::ui {
 
 class CalculatorWindow {
-public:
+  public:
     // Calculations go to the helper program at `hostPath` when it exists, else to
     // `inProcess` on a worker thread.
     CalculatorWindow(tarnu::Engine &inProcess, const tarnu::Locations &locations,

@@ -73,7 +73,9 @@ void EngineProcess::abort() {
     if (const int pid = pid_.load(); pid > 0) ::kill(pid, SIGKILL);
 }
 
-void EngineProcess::beginJob() { interrupted_ = false; }
+void EngineProcess::beginJob() {
+    interrupted_ = false;
+}
 
 bool EngineProcess::start(std::uint8_t op) {
     if (interrupted_) return false;  // the rest of a cancelled cycle does nothing

@@ -12,7 +12,7 @@ namespace tarnucalc::ui {
 
 // An engine whose running call can be cut short from another thread.
 class AbortableEngine : public tarnu::Engine {
-public:
+  public:
     // Thread-safe. The call in progress (and the rest of the cycle) returns promptly with
     // a failure; interrupted() tells so until the next beginJob().
     virtual void abort() = 0;
@@ -21,7 +21,7 @@ public:
 };
 
 class EngineProcess : public AbortableEngine {
-public:
+  public:
     explicit EngineProcess(std::string hostPath);
     ~EngineProcess() override;
     EngineProcess(const EngineProcess &) = delete;
@@ -42,11 +42,11 @@ public:
     // Id of the helper process (0 when none runs); for tests.
     int hostPid() const { return pid_.load(); }
 
-private:
+  private:
     bool ensureStarted();
     bool start(std::uint8_t op);  // false: the cycle was cut short or the helper is gone
     bool finish();                // reads the reply's status; throws a binding error
-    void lose();                     // the helper is gone or misbehaved
+    void lose();                  // the helper is gone or misbehaved
     void reap();
 
     std::string hostPath_;
@@ -63,7 +63,7 @@ namespace tarnucalc::ui {
 // The engine in this process, for when the helper program is missing: cycles still run
 // off the window's thread, but a cancelled one can only be waited for and discarded.
 class InProcessEngine : public AbortableEngine {
-public:
+  public:
     explicit InProcessEngine(tarnu::Engine &engine) : engine_(engine) {}
     void init() override { engine_.init(); }
     int compile(const std::string &text, void **handle, int *errBegin, int *errEnd) override {
@@ -75,7 +75,7 @@ public:
     void beginJob() override { interrupted_ = false; }
     bool interrupted() const override { return interrupted_.load(); }
 
-private:
+  private:
     tarnu::Engine &engine_;
     std::atomic<bool> interrupted_{false};
 };

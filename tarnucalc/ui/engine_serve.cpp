@@ -26,9 +26,8 @@ bool Serve(int fd, tarnu::Engine &engine, std::uint8_t op) {
                 int begin = 0, end = 0;
                 const std::int32_t code = engine.compile(text, &handle, &begin, &end);
                 const auto token = reinterpret_cast<std::uint64_t>(handle);
-                return wire::Send(fd, wire::kOk) && wire::Send(fd, code) &&
-                       wire::Send(fd, token) && wire::Send(fd, std::int32_t{begin}) &&
-                       wire::Send(fd, std::int32_t{end});
+                return wire::Send(fd, wire::kOk) && wire::Send(fd, code) && wire::Send(fd, token) &&
+                       wire::Send(fd, std::int32_t{begin}) && wire::Send(fd, std::int32_t{end});
             }
             case wire::kCalculate: {
                 std::uint64_t token = 0;

@@ -9,9 +9,18 @@ namespace {
 
 // Serif families first: they are closest to the look the windows were drawn with.
 const char *const kPreferred[] = {
-    "宋体",          "SimSun",          "NSimSun",          "新宋体",
-    "Noto Serif CJK SC", "Source Han Serif SC", "AR PL UMing CN", "Noto Sans CJK SC",
-    "Source Han Sans SC", "WenQuanYi Zen Hei", "WenQuanYi Micro Hei", "Droid Sans Fallback",
+    "宋体",
+    "SimSun",
+    "NSimSun",
+    "新宋体",
+    "Noto Serif CJK SC",
+    "Source Han Serif SC",
+    "AR PL UMing CN",
+    "Noto Sans CJK SC",
+    "Source Han Sans SC",
+    "WenQuanYi Zen Hei",
+    "WenQuanYi Micro Hei",
+    "Droid Sans Fallback",
 };
 
 QString FindFamily() {

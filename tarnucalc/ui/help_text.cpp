@@ -50,6 +50,8 @@ const char kHelp[] =
 
 }  // namespace
 
-QString HelpText() { return QString::fromUtf8(kHelp); }
+QString HelpText() {
+    return QString::fromUtf8(kHelp);
+}
 
 }  // namespace tarnucalc::ui

@@ -12,19 +12,19 @@ inline constexpr QRect kKeypadDesign{50, 50, 172, 330};
 
 class KeypadWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit KeypadWindow(QWidget *owner);
 
     QPlainTextEdit *money;  // the keypad's own 编辑框1
 
-signals:
+  signals:
     // A text key: its inserted text ("0"…"9", ".", "(", ")", "+", "-", "*", "/").
     void textKey(const QString &text);
     void backspaceKey();
     void equalsKey();
     void moved();
 
-protected:
+  protected:
     void moveEvent(QMoveEvent *event) override;
 };
 

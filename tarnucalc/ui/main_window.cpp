@@ -21,7 +21,9 @@ namespace tarnucalc::ui {
 
 namespace {
 
-QString U(const char *text) { return QString::fromUtf8(text); }
+QString U(const char *text) {
+    return QString::fromUtf8(text);
+}
 
 template <class W>
 W *Captioned(QWidget *parent, const char *name, const char *caption, QRect rect, int px = 0) {
@@ -41,7 +43,6 @@ const PageButton kPageButtons[5] = {
     {"超级按钮3", "帮助", {120, 271, 60, 21}}, {"超级按钮4", "键盘", {180, 271, 60, 21}},
     {"超级按钮5", "公式", {240, 271, 64, 21}},
 };
-
 
 // Check boxes of the settings page: index into checks[], name, caption, position.
 struct CheckSpec {
@@ -101,7 +102,8 @@ void MainWindow::BuildPageButtons() {
     }
     // The strip shows the page in view (and the keypad button whether the keypad is open),
     // whatever a click on a checkable button would toggle.
-    for (QPushButton *b : pageButtons) connect(b, &QPushButton::clicked, this, &MainWindow::MarkPage);
+    for (QPushButton *b : pageButtons)
+        connect(b, &QPushButton::clicked, this, &MainWindow::MarkPage);
     connect(tabs, &QTabWidget::currentChanged, this, &MainWindow::MarkPage);
     MarkPage();
 }
@@ -157,7 +159,8 @@ void MainWindow::BuildSettingsPage(QWidget *page) {
     digits = Place<QComboBox>(page, "组合框1", {15, 91, 38, 20});
     for (int i = 1; i <= tarnu::kDigitsEntries; ++i) digits->addItem(QString::number(i));
     Captioned<QLabel>(page, "标签2", "保留位数", {57, 91, 51, 20});
-    fontButton = Captioned<QPushButton>(page, "字体设置按钮", "记录窗口字体设置", {163, 195, 108, 30});
+    fontButton =
+        Captioned<QPushButton>(page, "字体设置按钮", "记录窗口字体设置", {163, 195, 108, 30});
     saveButton = Captioned<QPushButton>(page, "保存按钮", "保存设置", {179, 233, 72, 30});
 }
 
@@ -184,7 +187,9 @@ void MainWindow::BuildFormulaPage(QWidget *page) {
     formulaResult = Place<QLineEdit>(page, "编辑框6", {0, 257, 304, 32}, 19, true);
 }
 
-QSize MainWindow::OuterSize() const { return size() + kClassicFrame; }
+QSize MainWindow::OuterSize() const {
+    return size() + kClassicFrame;
+}
 
 void MainWindow::SetOuterSize(QSize outer) {
     resize((outer - kClassicFrame).expandedTo(QSize(1, 1)));

@@ -3,8 +3,8 @@
 // and lays out its controls; what they do is wired by the view (qt_view.h).
 #pragma once
 #include <QSize>
-#include <functional>
 #include <QWidget>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -27,7 +27,7 @@ inline constexpr QRect kMainDesign{50, 50, 312, 330};
 
 class MainWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(QWidget *parent = nullptr);
 
     // Outer size in design terms (client size plus the classic frame).
@@ -72,16 +72,16 @@ public:
     // Asked when the window is to close; false keeps it open for now.
     std::function<bool()> closeHandler;
 
-signals:
+  signals:
     void moved();
     void resized();
 
-protected:
+  protected:
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
-private:
+  private:
     void BuildPageButtons();
     void BuildCalcPage(QWidget *page);
     void BuildSettingsPage(QWidget *page);

@@ -35,10 +35,16 @@ using tarnu::Box;
 
 namespace {
 
-QString Q(const std::string &s) { return QString::fromStdString(s); }
-std::string S(const QString &s) { return s.toStdString(); }
+QString Q(const std::string &s) {
+    return QString::fromStdString(s);
+}
+std::string S(const QString &s) {
+    return s.toStdString();
+}
 
-int Index(Box box) { return static_cast<int>(box); }
+int Index(Box box) {
+    return static_cast<int>(box);
+}
 
 const std::pair<Qt::Key, tarnu::KeypadKey> kKeypadTexts[] = {
     {Qt::Key_0, tarnu::KeypadKey::Digit0}, {Qt::Key_1, tarnu::KeypadKey::Digit1},
@@ -52,13 +58,20 @@ tarnu::KeypadKey KeypadKeyOf(const QString &text) {
     const QChar c = text.at(0);
     if (c.isDigit()) return kKeypadTexts[c.digitValue()].second;
     switch (c.toLatin1()) {
-        case '.': return tarnu::KeypadKey::Point;
-        case '(': return tarnu::KeypadKey::OpenBracket;
-        case ')': return tarnu::KeypadKey::CloseBracket;
-        case '+': return tarnu::KeypadKey::Plus;
-        case '-': return tarnu::KeypadKey::Minus;
-        case '*': return tarnu::KeypadKey::Times;
-        default: return tarnu::KeypadKey::Divide;
+        case '.':
+            return tarnu::KeypadKey::Point;
+        case '(':
+            return tarnu::KeypadKey::OpenBracket;
+        case ')':
+            return tarnu::KeypadKey::CloseBracket;
+        case '+':
+            return tarnu::KeypadKey::Plus;
+        case '-':
+            return tarnu::KeypadKey::Minus;
+        case '*':
+            return tarnu::KeypadKey::Times;
+        default:
+            return tarnu::KeypadKey::Divide;
     }
 }
 
@@ -110,12 +123,18 @@ QtView::~QtView() {
 
 QWidget *QtView::widget(Box box) const {
     switch (box) {
-        case Box::Expression: return window_.expression;
-        case Box::History: return window_.history;
-        case Box::Cache: return window_.cache;
-        case Box::FormulaEditor: return window_.formula;
-        case Box::FormulaResult: return window_.formulaResult;
-        case Box::KeypadMoney: return keypad_ ? keypad_->money : nullptr;
+        case Box::Expression:
+            return window_.expression;
+        case Box::History:
+            return window_.history;
+        case Box::Cache:
+            return window_.cache;
+        case Box::FormulaEditor:
+            return window_.formula;
+        case Box::FormulaResult:
+            return window_.formulaResult;
+        case Box::KeypadMoney:
+            return keypad_ ? keypad_->money : nullptr;
     }
     return nullptr;
 }
@@ -140,7 +159,9 @@ void QtView::setText(Box box, const std::string &text) {
     }
 }
 
-tarnu::Colour QtView::textColour(Box box) const { return colours_[Index(box)]; }
+tarnu::Colour QtView::textColour(Box box) const {
+    return colours_[Index(box)];
+}
 
 void QtView::setTextColour(Box box, tarnu::Colour colour) {
     colours_[Index(box)] = colour;
@@ -161,8 +182,10 @@ void QtView::paintColour(Box box) {
 
 void QtView::replaceSelection(Box box, const std::string &text) {
     QWidget *w = widget(box);
-    if (auto *line = qobject_cast<QLineEdit *>(w)) line->insert(Q(text));
-    else if (auto *multi = qobject_cast<QPlainTextEdit *>(w)) multi->insertPlainText(Q(text));
+    if (auto *line = qobject_cast<QLineEdit *>(w))
+        line->insert(Q(text));
+    else if (auto *multi = qobject_cast<QPlainTextEdit *>(w))
+        multi->insertPlainText(Q(text));
 }
 
 void QtView::appendText(Box box, const std::string &text) {
@@ -204,7 +227,9 @@ int QtView::caretLine(Box box) const {
 
 // ---- history font ----
 
-tarnu::FontChoice QtView::historyFont() const { return historyFont_; }
+tarnu::FontChoice QtView::historyFont() const {
+    return historyFont_;
+}
 
 void QtView::setHistoryFont(const tarnu::FontChoice &font) {
     historyFont_ = font;
@@ -217,7 +242,9 @@ void QtView::setHistoryFont(const tarnu::FontChoice &font) {
     setTextColour(Box::History, font.colour);
 }
 
-void QtView::setFormulaCaption(const std::string &text) { window_.formulaCaption->setText(Q(text)); }
+void QtView::setFormulaCaption(const std::string &text) {
+    window_.formulaCaption->setText(Q(text));
+}
 
 // ---- check boxes and selectors ----
 
@@ -231,25 +258,35 @@ void QtView::setChecked(int number, bool on) {
     window_.checks[number]->setChecked(on);
 }
 
-int QtView::digitsIndex() const { return window_.digits->currentIndex(); }
+int QtView::digitsIndex() const {
+    return window_.digits->currentIndex();
+}
 
 void QtView::setDigitsIndex(int index) {
     QSignalBlocker quiet(window_.digits);
     window_.digits->setCurrentIndex(index >= 0 && index < window_.digits->count() ? index : -1);
 }
 
-std::string QtView::digitsText() const { return S(window_.digits->currentText()); }
+std::string QtView::digitsText() const {
+    return S(window_.digits->currentText());
+}
 
-int QtView::skinIndex() const { return window_.skins->currentIndex(); }
+int QtView::skinIndex() const {
+    return window_.skins->currentIndex();
+}
 
 void QtView::setSkinIndex(int index) {
     QSignalBlocker quiet(window_.skins);
     window_.skins->setCurrentIndex(index >= 0 && index < window_.skins->count() ? index : -1);
 }
 
-std::string QtView::skinText() const { return S(window_.skins->currentText()); }
+std::string QtView::skinText() const {
+    return S(window_.skins->currentText());
+}
 
-int QtView::currentPage() const { return window_.tabs->currentIndex(); }
+int QtView::currentPage() const {
+    return window_.tabs->currentIndex();
+}
 
 void QtView::showPage(int page) {
     window_.tabs->setCurrentIndex(page);
@@ -287,8 +324,8 @@ std::optional<tarnu::FontChoice> QtView::fontDialog(const tarnu::FontChoice &ini
     // The dialog speaks in points; sizes are kept in pixels as the windows were drawn.
     start.setPointSizeF(start.pixelSize() * 0.75);
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, start, &window_,
-                                              QString::fromUtf8("记录窗口字体设置"));
+    const QFont chosen =
+        QFontDialog::getFont(&ok, start, &window_, QString::fromUtf8("记录窗口字体设置"));
     if (!ok) return std::nullopt;
     tarnu::FontChoice font;
     font.face = S(chosen.family());
@@ -341,7 +378,9 @@ tarnu::Size QtView::screenSize() const {
     return {screen->geometry().width(), screen->geometry().height()};
 }
 
-bool QtView::keypadExists() const { return !keypad_.isNull(); }
+bool QtView::keypadExists() const {
+    return !keypad_.isNull();
+}
 
 void QtView::createKeypad() {
     if (keypad_) return;
@@ -403,7 +442,8 @@ void QtView::connectControls() {
     MainWindow &w = window_;
     using C = tarnu::Controller;
     auto on = [this](auto *sender, auto signal, void (C::*method)()) {
-        connect(sender, signal, this, [this, method] { forward([method](C &c) { (c.*method)(); }); });
+        connect(sender, signal, this,
+                [this, method] { forward([method](C &c) { (c.*method)(); }); });
     };
     for (int i = 0; i < 5; ++i) {
         connect(w.pageButtons[i], &QPushButton::clicked, this,
@@ -430,8 +470,10 @@ void QtView::connectControls() {
             [this](int i) { forward([i](C &c) { c.onFunctionChosen(i); }); });
     connect(&w, &MainWindow::moved, this, [this] {
         if (settingGeometry_) return;
-        if (busy_) movePending_ = true;
-        else forward([](C &c) { c.onMainMoved(); });
+        if (busy_)
+            movePending_ = true;
+        else
+            forward([](C &c) { c.onMainMoved(); });
     });
     connect(&w, &MainWindow::resized, this, [this] {
         placeBusyPanel();
@@ -459,8 +501,10 @@ void QtView::connectKeypad() {
             [this] { forward([](C &c) { c.onKeypadKey(tarnu::KeypadKey::Equals); }); });
     connect(k, &KeypadWindow::moved, this, [this] {
         if (settingGeometry_) return;
-        if (busy_) keypadMovePending_ = true;
-        else forward([](C &c) { c.onKeypadMoved(); });
+        if (busy_)
+            keypadMovePending_ = true;
+        else
+            forward([](C &c) { c.onKeypadMoved(); });
     });
 }
 
@@ -525,8 +569,10 @@ void QtView::cancelCalculation() {
 
 void QtView::placeBusyPanel() {
     BusyPanel *b = window_.busy;
-    if (window_.tabs->currentIndex() == 4) b->setGeometry(0, 221, window_.width(), 32);
-    else b->setGeometry(0, 55, window_.width(), 24);
+    if (window_.tabs->currentIndex() == 4)
+        b->setGeometry(0, 221, window_.width(), 32);
+    else
+        b->setGeometry(0, 55, window_.width(), 24);
     b->raise();
 }
 

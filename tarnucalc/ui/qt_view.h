@@ -25,7 +25,7 @@ class MainWindow;
 
 class QtView : public QObject, public tarnu::View {
     Q_OBJECT
-public:
+  public:
     // `engine` is the engine the controller calls; the view cuts its cycles short.
     QtView(MainWindow &window, AbortableEngine &engine);
     ~QtView() override;
@@ -85,10 +85,10 @@ public:
     void applySkin(const std::string &skinFile) override;
     bool runEngineJob(const std::function<void()> &job) override;
 
-protected:
+  protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     QWidget *widget(tarnu::Box box) const;
     void paintColour(tarnu::Box box);
     void connectControls();

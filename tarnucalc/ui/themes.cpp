@@ -19,20 +19,13 @@ struct ThemeColours {
 // platform's own palette.
 const ThemeColours kThemes[kThemeCount] = {
     {0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {0xdce9f9, 0xffffff, 0xeef4fc, 0x10253f, 0xb9d3f2, 0x0f2a4d, 0x2f74d0,
-     0xf2f7fe, 0x7f9fc8},
-    {0xe3e5e8, 0xffffff, 0xf1f2f4, 0x1c1e21, 0xcdd1d6, 0x1c1e21, 0x6d7f96,
-     0xf8f9fa, 0x8e949c},
-    {0x1c1c1e, 0x38383c, 0x404045, 0xe6e6e6, 0x333337, 0xeeeeee,
-     0x5a7db5, 0x4a4a50, 0x0e0e10},
-    {0x45484d, 0x5d6168, 0x656970, 0xf2f2f2, 0x5a5e65, 0xf5f5f5, 0x7da2d6,
-     0x73787f, 0x2c2e32},
-    {0x161d2b, 0x2a3754, 0x31405f, 0xdde6f5, 0x26344f, 0xe4ecfa,
-     0x3f74c8, 0x3a4b6e, 0x0b0f18},
-    {0x143162, 0x224a85, 0x28528f, 0xeaf1ff, 0x21487f, 0xf2f6ff, 0x4f8ee8,
-     0x3a65a6, 0x08172f},
-    {0xfbfbfb, 0xffffff, 0xf5f5f5, 0x202020, 0xffffff, 0x202020, 0x3b82f6,
-     0xffffff, 0xc8c8c8},
+    {0xdce9f9, 0xffffff, 0xeef4fc, 0x10253f, 0xb9d3f2, 0x0f2a4d, 0x2f74d0, 0xf2f7fe, 0x7f9fc8},
+    {0xe3e5e8, 0xffffff, 0xf1f2f4, 0x1c1e21, 0xcdd1d6, 0x1c1e21, 0x6d7f96, 0xf8f9fa, 0x8e949c},
+    {0x1c1c1e, 0x38383c, 0x404045, 0xe6e6e6, 0x333337, 0xeeeeee, 0x5a7db5, 0x4a4a50, 0x0e0e10},
+    {0x45484d, 0x5d6168, 0x656970, 0xf2f2f2, 0x5a5e65, 0xf5f5f5, 0x7da2d6, 0x73787f, 0x2c2e32},
+    {0x161d2b, 0x2a3754, 0x31405f, 0xdde6f5, 0x26344f, 0xe4ecfa, 0x3f74c8, 0x3a4b6e, 0x0b0f18},
+    {0x143162, 0x224a85, 0x28528f, 0xeaf1ff, 0x21487f, 0xf2f6ff, 0x4f8ee8, 0x3a65a6, 0x08172f},
+    {0xfbfbfb, 0xffffff, 0xf5f5f5, 0x202020, 0xffffff, 0x202020, 0x3b82f6, 0xffffff, 0xc8c8c8},
 };
 
 int g_current = 0;
@@ -66,8 +59,8 @@ QPalette PaletteOf(const ThemeColours &t) {
     p.setColor(QPalette::ToolTipBase, QColor(t.base));
     p.setColor(QPalette::ToolTipText, QColor(t.text));
     p.setColor(QPalette::Link, QColor(t.highlight));
-    const QColor dim = QColor(t.text).value() > 128 ? QColor(t.text).darker(170)
-                                                     : QColor(t.text).lighter(300);
+    const QColor dim =
+        QColor(t.text).value() > 128 ? QColor(t.text).darker(170) : QColor(t.text).lighter(300);
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         p.setColor(QPalette::Disabled, role, dim);
     return p;
@@ -111,7 +104,9 @@ void ApplyTheme(QApplication &app, int index) {
     g_current = index;
 }
 
-int CurrentTheme() { return g_current; }
+int CurrentTheme() {
+    return g_current;
+}
 
 QColor LegibleOn(QColor colour, QColor background) {
     if (Luminance(background) >= 0.45) return colour;

@@ -12,7 +12,7 @@ namespace tarnucalc::ui::test {
 
 class CalcPageTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() {
         if (!EngineCanCompile()) QSKIP("the engine library cannot compile yet");
         f = std::make_unique<Fixture>();
@@ -117,7 +117,7 @@ private slots:
         QCOMPARE(history->toPlainText(), QStringLiteral("F(x,y)=x+y\nF(1,2)=3\n\n"));
     }
 
-private:
+  private:
     std::unique_ptr<Fixture> f;
     QLineEdit *expr = nullptr;
     QPlainTextEdit *history = nullptr;

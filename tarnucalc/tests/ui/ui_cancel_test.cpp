@@ -14,7 +14,7 @@ namespace tarnucalc::ui::test {
 
 class CancelTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() {
         f = std::make_unique<Fixture>();
         f->open(TARNU_FAKE_ENGINE_HOST);
@@ -96,7 +96,7 @@ private slots:
         QCOMPARE(f->exits, 1);
     }
 
-private:
+  private:
     std::unique_ptr<Fixture> f;
     QLineEdit *expr = nullptr;
 };

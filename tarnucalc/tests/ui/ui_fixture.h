@@ -26,7 +26,7 @@ struct Register {
 bool EngineCanCompile();
 
 class Fixture {
-public:
+  public:
     Fixture();
     ~Fixture();
 

@@ -13,14 +13,14 @@ namespace tarnucalc::ui::test {
 
 class ScreenshotTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void cleanup() { ApplyTheme(*qApp, 0); }
 
     void pagesAndKeypad() { Shoot(0, QStringLiteral("platform")); }
     void blueTheme() { Shoot(1, QStringLiteral("blue")); }
     void deepBlackTheme() { Shoot(3, QStringLiteral("deep-black")); }
 
-private:
+  private:
     static void Shoot(int skin, const QString &tag) {
         Fixture f;
         f.open(TARNU_FAKE_ENGINE_HOST);

@@ -13,7 +13,7 @@ namespace tarnucalc::ui::test {
 
 class SettingsTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() { f = std::make_unique<Fixture>(); }
     void cleanup() {
         f.reset();
@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(f->find("编辑框2")->font().pixelSize(), 16);
     }
 
-private:
+  private:
     std::unique_ptr<Fixture> f;
 };
 

@@ -29,7 +29,7 @@ int NeededWidth(QWidget *w, const QString &caption) {
 
 class WindowTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() {
         f = std::make_unique<Fixture>();
         f->open(TARNU_FAKE_ENGINE_HOST);
@@ -44,7 +44,8 @@ private slots:
         QCOMPARE(f->find("选择框4")->geometry(), QRect(15, 248, 96, 24));
         QCOMPARE(f->find("编辑框6")->geometry(), QRect(0, 257, 304, 32));
         QCOMPARE(f->find<QCheckBox>("选择框2")->text(), QString::fromUtf8("保留\"0\"位"));
-        QCOMPARE(f->find<QPushButton>("字体设置按钮")->text(), QString::fromUtf8("记录窗口字体设置"));
+        QCOMPARE(f->find<QPushButton>("字体设置按钮")->text(),
+                 QString::fromUtf8("记录窗口字体设置"));
         // The page buttons form a strip along the top.
         for (const char *name : {"超级按钮1", "超级按钮2", "超级按钮3", "超级按钮4", "超级按钮5"})
             QCOMPARE(f->find(name)->y(), 0);
@@ -57,8 +58,8 @@ private slots:
         QCOMPARE(skins->itemText(3), QString::fromUtf8("深黑"));
         QCOMPARE(f->find<QComboBox>("组合框1")->itemText(8), QStringLiteral("9"));
         const QString help = f->find<QPlainTextEdit>("编辑框4")->toPlainText();
-        for (const char *line : {"主要功能：", "使用技巧：", "函数说明：", "平方根函数 sqrt(x)",
-                                 "x^(1/3)：开立方"})
+        for (const char *line :
+             {"主要功能：", "使用技巧：", "函数说明：", "平方根函数 sqrt(x)", "x^(1/3)：开立方"})
             QVERIFY2(help.contains(QString::fromUtf8(line)), line);
     }
 
@@ -161,7 +162,7 @@ private slots:
         QVERIFY(f->controller().keypadDocked());
     }
 
-private:
+  private:
     std::unique_ptr<Fixture> f;
 };
 

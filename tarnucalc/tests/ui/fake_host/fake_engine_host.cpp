@@ -12,7 +12,7 @@
 namespace {
 
 class FakeEngine : public tarnu::Engine {
-public:
+  public:
     void init() override {}
     int compile(const std::string &text, void **handle, int *, int *) override {
         if (text == "unbound") throw tarnu::BindingError("no engine here");
@@ -31,7 +31,7 @@ public:
     }
     void release() override {}
 
-private:
+  private:
     double value_ = 0;
     double slow_ = 0;
 };
