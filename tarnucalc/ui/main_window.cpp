@@ -109,8 +109,13 @@ void MainWindow::BuildPageButtons() {
 }
 
 void MainWindow::MarkPage() {
-    for (int i = 0; i < 5; ++i)
-        pageButtons[i]->setChecked(i == 3 ? keypadOpen : i == tabs->currentIndex());
+    for (int i = 0; i < 5; ++i) {
+        const bool on = i == 3 ? keypadOpen : i == tabs->currentIndex();
+        pageButtons[i]->setChecked(on);
+        QFont font = pageButtons[i]->font();
+        font.setBold(on);
+        pageButtons[i]->setFont(font);
+    }
 }
 
 void MainWindow::BuildCalcPage(QWidget *page) {

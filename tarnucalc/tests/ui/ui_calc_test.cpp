@@ -1,8 +1,10 @@
 // The calculator page driven by keys and clicks, with the real engine behind it.
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "busy_panel.h"
 #include "colours.h"
 #include "ui_fixture.h"
 
@@ -115,6 +117,37 @@ class CalcPageTest : public QObject {
         f->click(f->find<QPushButton>("按钮7"));
         QCOMPARE(f->find<QLineEdit>("编辑框6")->text(), QStringLiteral("3"));
         QCOMPARE(history->toPlainText(), QStringLiteral("F(x,y)=x+y\nF(1,2)=3\n\n"));
+    }
+
+    // The real engine's endless loop: stopped by Esc, and the next calculation works.
+    void escapeStopsAnEndlessLoop() {
+        f->type(expr, "while(1,1)");
+        QTimer::singleShot(700, [this] {
+            QVERIFY(f->w().busy->isVisible());
+            QTest::keyClick(expr, Qt::Key_Escape);
+        });
+        f->press(expr, Qt::Key_Return);
+        QCOMPARE(expr->text(), QStringLiteral("while(1,1)"));
+        QCOMPARE(history->toPlainText(), QString());
+        expr->clear();
+        f->type(expr, "2*21");
+        f->press(expr, Qt::Key_Return);
+        QCOMPARE(expr->text(), QStringLiteral("42"));
+    }
+
+    // Each calculation crosses to the engine process and back; it must still feel instant.
+    void calculationsStayQuick() {
+        QElapsedTimer clock;
+        clock.start();
+        const int runs = 50;
+        for (int i = 0; i < runs; ++i) {
+            expr->setText(QStringLiteral("1+%1").arg(i));
+            f->press(expr, Qt::Key_Return);
+            QCOMPARE(expr->text(), QString::number(i + 1));
+        }
+        const double each = double(clock.elapsed()) / runs;
+        qInfo("%.2f ms per calculation through the window", each);
+        QVERIFY(each < 100);
     }
 
   private:

@@ -34,6 +34,7 @@ class CancelTest : public QObject {
         });
         QTimer::singleShot(900, [&] {
             QVERIFY(f->w().busy->isVisible());
+            Screenshot(f->w(), QStringLiteral("platform-calculating"));
             f->type(expr, "9");  // held back, delivered after the calculation
             QTest::keyClick(expr, Qt::Key_Escape);
         });

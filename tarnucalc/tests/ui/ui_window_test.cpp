@@ -49,6 +49,14 @@ class WindowTest : public QObject {
         // The page buttons form a strip along the top.
         for (const char *name : {"超级按钮1", "超级按钮2", "超级按钮3", "超级按钮4", "超级按钮5"})
             QCOMPARE(f->find(name)->y(), 0);
+        // The strip marks the page in view.
+        QVERIFY(f->find<QPushButton>("超级按钮1")->isChecked());
+        f->click(f->find<QPushButton>("超级按钮5"));
+        QVERIFY(f->find<QPushButton>("超级按钮5")->isChecked());
+        QVERIFY(!f->find<QPushButton>("超级按钮1")->isChecked());
+        f->click(f->find<QPushButton>("超级按钮5"));
+        QVERIFY(f->find<QPushButton>("超级按钮5")->isChecked());
+        QVERIFY(!f->find<QPushButton>("超级按钮4")->isChecked());
         auto *tabs = f->find<QTabWidget>("选择夹1");
         QCOMPARE(tabs->count(), 5);
         QCOMPARE(tabs->tabText(0), QString::fromUtf8("  计算  "));
