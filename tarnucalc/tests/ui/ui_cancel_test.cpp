@@ -89,6 +89,20 @@ class CancelTest : public QObject {
         QCOMPARE(f->fileBytes(f->locations.historyFile), QByteArray("1+1=2\r\n"));
     }
 
+    // An engine that dies takes nothing with it: the window treats the calculation as not
+    // done and the next one gets a new engine process.
+    void crashedEngineLeavesTheWindowAlone() {
+        f->type(expr, "crash");
+        f->press(expr, Qt::Key_Return);
+        QCOMPARE(expr->text(), QStringLiteral("crash"));
+        QCOMPARE(f->text(Box::History), std::string("1+1=2\n"));
+        QVERIFY(f->fatalMessages.empty());
+        expr->clear();
+        f->type(expr, "7");
+        f->press(expr, Qt::Key_Return);
+        QCOMPARE(f->text(Box::History), std::string("1+1=2\n7=7\n"));
+    }
+
     void missingEngineShowsTheFatalMessage() {
         f->type(expr, "unbound");
         f->press(expr, Qt::Key_Return);

@@ -57,6 +57,14 @@ class SettingsTest : public QObject {
         QVERIFY(shown.red() > 200 && shown.lightness() > 150);
     }
 
+    void unknownSkinNamesGiveThePlatformLook() {
+        QCOMPARE(ThemeFromFile(QString()), 0);
+        QCOMPARE(ThemeFromFile(QStringLiteral("无")), 0);
+        QCOMPARE(ThemeFromFile(QStringLiteral("nonsense.she")), 0);
+        QCOMPARE(ThemeFromFile(QStringLiteral("storm.she")), 4);
+        QCOMPARE(ThemeFromFile(QStringLiteral("DOGMAX.SHE")), 7);
+    }
+
     void unchangedRunLeavesFilesByteIdentical() {
         f->open(TARNU_FAKE_ENGINE_HOST);
         f->view().showPage(1);

@@ -1,6 +1,7 @@
 // An engine process for the widget tests whose behaviour does not depend on the engine's
 // language: "slow" compiles to a formula whose evaluation never ends, "bad" fails to
-// compile, "unbound" reports a missing engine, and a decimal number evaluates to itself.
+// compile, "unbound" reports a missing engine, "crash" ends the process, and a decimal
+// number evaluates to itself.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -17,6 +18,7 @@ class FakeEngine : public tarnu::Engine {
     int compile(const std::string &text, void **handle, int *, int *) override {
         if (text == "unbound") throw tarnu::BindingError("no engine here");
         if (text == "bad") return 1;
+        if (text == "crash") std::abort();
         if (text == "slow") {
             *handle = &slow_;
             return 0;
