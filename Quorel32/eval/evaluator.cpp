@@ -10,6 +10,12 @@
 #include "eval_stack.h"
 #include "lastcross.h"
 
+#if defined(__GNUC__) && !defined(__clang__)
+// Keep one dispatch jump per instruction: merged tails share a single indirect
+// branch, which predicts far worse.
+#pragma GCC optimize("no-crossjumping", "no-gcse")
+#endif
+
 #if defined(__GNUC__) || defined(__clang__)
 #define QUOREL_COMPUTED_GOTO 1
 #define QUOREL_NOINLINE __attribute__((noinline))
@@ -142,21 +148,39 @@ QUOREL_NOINLINE Cursor CallFunction(const Frame<D> &fr, CompiledFormula *self, C
 #endif
 
 // Runs the instructions of one activation and returns the top element at OpEnd.
-template <class D>
-typename D::Value Run(CompiledFormula *f, const Frame<D> &fr, typename D::Value *S) {
+// The outermost activation (the host's hot path) starts and ends here, so a call
+// costs one function entry; it keeps its automatic variables in the record's own
+// values and resolves a variable with one comparison. A nested activation runs in
+// the frame that `nested` describes.
+template <class D, bool Nested>
+typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D> *nested) {
     using A = Arith<D>;
     using V = typename D::Value;
     const Operand *const ints = f->ints;
-    const std::uint8_t *const code = f->code;
-    V *const P = fr.P;
-    V *const F = fr.F;
-    V *const Vs = fr.Vs;
-    const Operand pl = fr.pl, sf = fr.sf;
+    std::uint8_t *const code = f->code;
+    if constexpr (!Nested) {
+        if (activations >= kMaxActivations) {
+            ReportFormulaErr(D::type, "StackOverFlow", D::type, f);
+            return A::Zero();
+        }
+        code[RunStateByte] = RunOuter;
+        ++activations;
+    }
+    V *const Vs = static_cast<V *>(f->values);
+    V *const P = Nested ? nested->P : para;
+    V *const F = Nested ? nested->F : Vs;
+    const Operand pl = ints[ParamLast], sf = ints[StaticFirst];
+    V *const S = Nested ? F + ints[VarCount] : Vs + ints[StackBase];
     const std::uint8_t *pc = code + ints[CodeStart];
     const Operand *op = ints + OperandStart;
     const V *kc = Vs + ints[VarCount];
     V *top = S - 1;
-    auto var = [=](Operand v) { return v <= pl ? P + v : v < sf ? F + v : Vs + v; };
+    auto var = [=](Operand v) {
+        if constexpr (Nested)
+            return v <= pl ? P + v : v < sf ? F + v : Vs + v;
+        else
+            return v <= pl ? P + v : Vs + v;
+    };
     auto cell = [](Operand p) { return reinterpret_cast<V *>(p); };
 #define JUMP(t, k, i) (pc = code + (t), kc = Vs + (k), op = ints + (i))
 #define BINARY(fn)             \
@@ -170,6 +194,7 @@ typename D::Value Run(CompiledFormula *f, const Frame<D> &fr, typename D::Value 
         Cursor c = fn(Cursor{pc, op}, args); \
         pc = c.pc, op = c.op, top = args;    \
     }
+    const Frame<D> fr{P, F, Vs, pl, sf};
     auto callInt = [&](Cursor c, V *a) { return CallFormula<D, IntDomain>(fr, c, a); };
     auto callReal = [&](Cursor c, V *a) { return CallFormula<D, RealDomain>(fr, c, a); };
     auto callComplex = [&](Cursor c, V *a) { return CallFormula<D, ComplexDomain>(fr, c, a); };
@@ -441,7 +466,12 @@ typename D::Value Run(CompiledFormula *f, const Frame<D> &fr, typename D::Value 
     }
 L_bad:  // a code byte no compiler emits: end the activation rather than guess
 L_done:
-    return top >= S ? *top : A::Zero();
+    V result = top >= S ? *top : A::Zero();
+    if constexpr (!Nested) {
+        --activations;
+        code[RunStateByte] = RunIdle;
+    }
+    return result;
 #undef JUMP
 #undef BINARY
 #undef CALL
@@ -489,41 +519,42 @@ void LeaveNested(EvalStack &st, const Frame<D> &fr, typename D::Value *para, boo
     if (--st.nestedDepth == 0 && st.pendingData) ApplyPendingStack(st);
 }
 
+// The formula is already running (recursion, or a function evaluating a running
+// formula): a frame of its own on the domain's stack.
+template <class D>
+QUOREL_NOINLINE typename D::Value EvaluateNested(CompiledFormula *f, typename D::Value *para) {
+    using V = typename D::Value;
+    EvalStack &st = StackOf(D::type);
+    V *vals = static_cast<V *>(f->values);
+    Frame<D> fr{para, vals, vals, f->ints[ParamLast], f->ints[StaticFirst]};
+    bool copy = st.copyArgs != 0;
+    st.copyArgs = 1;
+    int saved = 0;
+    if (!EnterNested<D>(f, st, fr, para, copy, saved)) return Arith<D>::Zero();
+    ++activations;
+    V result = Run<D, true>(f, para, &fr);
+    --activations;
+    std::uint8_t &state = f->code[RunStateByte];
+    if (state == RunOuter) state = RunIdle;
+    LeaveNested<D>(st, fr, para, copy, saved);
+    return result;
+}
+
+template <class D>
+QUOREL_NOINLINE typename D::Value Unusable(CompiledFormula *f) {
+    StackOf(D::type).copyArgs = 1;
+    ReportFormulaErr(static_cast<int>(-f->ints[CodeStart]), nullptr, D::type, f);
+    return Arith<D>::Zero();
+}
+
 }  // namespace
 
 template <class D>
 typename D::Value Evaluate(CompiledFormula *f, typename D::Value *para) {
-    using V = typename D::Value;
     if (!f) return Arith<D>::Zero();
-    Operand *ints = f->ints;
-    EvalStack &st = StackOf(D::type);
-    if (ints[CodeStart] < 0) {
-        st.copyArgs = 1;
-        ReportFormulaErr(static_cast<int>(-ints[CodeStart]), nullptr, D::type, f);
-        return Arith<D>::Zero();
-    }
-    V *vals = static_cast<V *>(f->values);
-    Frame<D> fr{para, vals, vals, ints[ParamLast], ints[StaticFirst]};
-    std::uint8_t &state = f->code[RunStateByte];
-    bool outer = state == RunIdle;
-    bool copy = false;
-    int saved = 0;
-    V *S;
-    if (outer) {
-        state = RunOuter;
-        S = vals + ints[StackBase];
-    } else {
-        copy = st.copyArgs != 0;
-        st.copyArgs = 1;
-        if (!EnterNested<D>(f, st, fr, para, copy, saved)) return Arith<D>::Zero();
-        S = fr.F + ints[VarCount];
-    }
-    ++activations;
-    V result = Run<D>(f, fr, S);
-    --activations;
-    if (outer || state == RunOuter) state = RunIdle;
-    if (!outer) LeaveNested<D>(st, fr, para, copy, saved);
-    return result;
+    if (f->ints[CodeStart] < 0) return Unusable<D>(f);
+    if (f->code[RunStateByte] == RunIdle) return Run<D, false>(f, para, nullptr);
+    return EvaluateNested<D>(f, para);
 }
 
 namespace {
