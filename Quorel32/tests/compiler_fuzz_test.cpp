@@ -60,7 +60,9 @@ void CheckResult(const Compiled &r, const std::string &text, int domain) {
         EXPECT_GE(r.begin, 0) << text;
         EXPECT_LE(r.begin, r.end) << text;
         EXPECT_LE(r.end, last) << text;
-        if (r.code == 4) EXPECT_EQ(domain, DomainComplex);
+        if (r.code == 4) {
+            EXPECT_EQ(domain, DomainComplex);
+        }
         if (r.code == 36) {
             int t, c, ft;
             char *n;
