@@ -90,7 +90,9 @@ struct Arith<RealDomain> {
     static V Sub(V a, V b) { return a - b; }
     static V Mul(V a, V b) { return a * b; }
     static V Div(V a, V b) { return a / b; }
-    static V Pow(V a, V b) { return std::pow(a, b); }
+    // Squares are the common power; a * a is the correctly rounded square, which
+    // pow only approximates to half an ulp, and costs a fraction of the call.
+    static V Pow(V a, V b) { return b == 2.0 ? a * a : std::pow(a, b); }
     static V Gt(V a, V b) { return a > b ? 1.0 : 0.0; }
     static V Ge(V a, V b) { return a >= b ? 1.0 : 0.0; }
     static V Lt(V a, V b) { return a < b ? 1.0 : 0.0; }

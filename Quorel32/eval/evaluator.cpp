@@ -174,7 +174,10 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
     const std::uint8_t *pc = code + ints[CodeStart];
     const Operand *op = ints + OperandStart;
     const V *kc = Vs + ints[VarCount];
+    // The stack in memory is always complete; `tos` mirrors its top element in a
+    // register so that an operation does not reload what the previous one stored.
     V *top = S - 1;
+    V tos = A::Zero();
     auto var = [=](Operand v) {
         if constexpr (Nested)
             return v <= pl ? P + v : v < sf ? F + v : Vs + v;
@@ -183,16 +186,22 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
     };
     auto cell = [](Operand p) { return reinterpret_cast<V *>(p); };
 #define JUMP(t, k, i) (pc = code + (t), kc = Vs + (k), op = ints + (i))
-#define BINARY(fn)             \
-    {                          \
-        V b = *top--;          \
-        *top = A::fn(*top, b); \
+// After the stack was cut; an emptied stack has no top to mirror.
+#define RELOAD()                  \
+    do {                          \
+        if (top >= S) tos = *top; \
+    } while (0)
+#define BINARY(fn)                 \
+    {                              \
+        tos = A::fn(top[-1], tos); \
+        *--top = tos;              \
     }
 #define CALL(fn)                             \
     {                                        \
         V *args = top - op[1];               \
         Cursor c = fn(Cursor{pc, op}, args); \
         pc = c.pc, op = c.op, top = args;    \
+        tos = *top;                          \
     }
     const Frame<D> fr{P, F, Vs, pl, sf};
     auto callInt = [&](Cursor c, V *a) { return CallFormula<D, IntDomain>(fr, c, a); };
@@ -274,24 +283,24 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
                                           &&L_bad};
     static_assert(sizeof jump / sizeof jump[0] == 256);
 #undef IN
-#define INTR(c)                                 \
-    vmcase(c) *top = A::template Intr<c>(*top); \
+#define INTR(c)                                      \
+    vmcase(c) *top = tos = A::template Intr<c>(tos); \
     vmbreak;
 #else
 #define INTR(c)                                                         \
     vmcase(c) if (c >= OpIntrinsicBase + D::intrinsicCount) goto L_bad; \
-    *top = A::template Intr<c>(*top);                                   \
+    *top = tos = A::template Intr<c>(tos);                              \
     vmbreak;
 #endif
 
     for (;;) {
         vmdispatch(*pc++) {
             vmcase(OpEnd) goto L_done;
-            vmcase(OpPushConst) *++top = *kc++;
+            vmcase(OpPushConst) *++top = tos = *kc++;
             vmbreak;
-            vmcase(OpPushVar) *++top = *var(*op++);
+            vmcase(OpPushVar) *++top = tos = *var(*op++);
             vmbreak;
-            vmcase(OpPushCommon) *++top = *cell(*op++);
+            vmcase(OpPushCommon) *++top = tos = *cell(*op++);
             vmbreak;
             vmcase(OpAdd) BINARY(Add) vmbreak;
             vmcase(OpSub) BINARY(Sub) vmbreak;
@@ -306,11 +315,11 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
             vmcase(OpNe) BINARY(Ne) vmbreak;
             vmcase(OpAnd) BINARY(And) vmbreak;
             vmcase(OpOr) BINARY(Or) vmbreak;
-            vmcase(OpNot) *top = A::Not(*top);
+            vmcase(OpNot) *top = tos = A::Not(tos);
             vmbreak;
-            vmcase(OpStoreVar) * var(*op++) = *top;
+            vmcase(OpStoreVar) * var(*op++) = tos;
             vmbreak;
-            vmcase(OpStoreCommon) * cell(*op++) = *top;
+            vmcase(OpStoreCommon) * cell(*op++) = tos;
             vmbreak;
             vmcase(OpCallIntFor) CALL(callInt) vmbreak;
             vmcase(OpCallRealFor) CALL(callReal) vmbreak;
@@ -318,12 +327,12 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
             vmcase(OpCallFun) CALL(callFun) vmbreak;
             vmcase(OpCommaList) vmcase(OpWhichDefault) {
                 Operand k = *op++;
-                top[-k] = *top;
+                top[-k] = tos;
                 top -= k;
             }
             vmbreak;
             vmcase(OpIfTest) {
-                if (!A::Truth(*top))
+                if (!A::Truth(tos))
                     JUMP(op[0], op[1], op[2]);
                 else
                     op += 3;
@@ -331,11 +340,11 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
             vmbreak;
             vmcase(OpIfEnd) {
                 top -= *op++;
-                *top = A::Zero();
+                *top = tos = A::Zero();
             }
             vmbreak;
             vmcase(OpWhileTest) {
-                if (!A::Truth(*top) || ErrPending())
+                if (!A::Truth(tos) || ErrPending())
                     JUMP(op[0], op[1], op[2]);
                 else
                     op += 3;
@@ -343,12 +352,13 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
             vmbreak;
             vmcase(OpWhileEnd) {
                 top = S + op[2];
+                RELOAD();
                 JUMP(op[0], op[1], op[3]);
             }
             vmbreak;
             vmcase(OpBreak) {
                 top = S + op[2] + 1;
-                *top = A::Zero();
+                *top = tos = A::Zero();
                 JUMP(op[0], op[1], op[3]);
             }
             vmbreak;
@@ -357,23 +367,25 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
                     pc = code + ints[CodeLength] - 1;  // the final OpEnd
                 } else {
                     top = S + op[2];
+                    RELOAD();
                     JUMP(op[0], op[1], op[3]);
                 }
             }
             vmbreak;
             vmcase(OpUntilTest) {  // operands K, T, C, I
-                if (!A::Truth(*top) && !ErrPending()) {
+                if (!A::Truth(tos) && !ErrPending()) {
                     top = S + op[0];
+                    RELOAD();
                     JUMP(op[1], op[2], op[3]);
                 } else {
                     top = S + op[0] + 1;
-                    *top = A::Zero();
+                    *top = tos = A::Zero();
                     op += 4;
                 }
             }
             vmbreak;
             vmcase(OpWhichTest) {
-                if (!A::Truth(*top)) {
+                if (!A::Truth(tos)) {
                     ++top;  // a failed condition keeps two slots
                     JUMP(op[0], op[1], op[2]);
                 } else {
@@ -383,7 +395,7 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
             vmbreak;
             vmcase(OpWhichTaken) {
                 Operand k = op[2];
-                top[-k] = *top;
+                top[-k] = tos;
                 top -= k;
                 JUMP(op[0], op[1], op[3]);
             }
@@ -391,55 +403,56 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
             vmcase(OpWhichFail) {
                 ReportFormulaErr(D::type, "which", D::type, f);
                 top -= *op++;
+                RELOAD();
             }
             vmbreak;
-            vmcase(OpNeg) *top = A::Neg(*top);
+            vmcase(OpNeg) *top = tos = A::Neg(tos);
             vmbreak;
             vmcase(OpIncVar) {
                 V *p = var(*op++);
                 *p = A::Inc(*p);
-                *++top = *p;
+                *++top = tos = *p;
             }
             vmbreak;
             vmcase(OpDecVar) {
                 V *p = var(*op++);
                 *p = A::Dec(*p);
-                *++top = *p;
+                *++top = tos = *p;
             }
             vmbreak;
             vmcase(OpIncCommon) {
                 V *p = cell(*op++);
                 *p = A::Inc(*p);
-                *++top = *p;
+                *++top = tos = *p;
             }
             vmbreak;
             vmcase(OpDecCommon) {
                 V *p = cell(*op++);
                 *p = A::Dec(*p);
-                *++top = *p;
+                *++top = tos = *p;
             }
             vmbreak;
             vmcase(OpVarInc) {
                 V *p = var(*op++);
-                *++top = *p;
+                *++top = tos = *p;
                 *p = A::Inc(*p);
             }
             vmbreak;
             vmcase(OpVarDec) {
                 V *p = var(*op++);
-                *++top = *p;
+                *++top = tos = *p;
                 *p = A::Dec(*p);
             }
             vmbreak;
             vmcase(OpCommonInc) {
                 V *p = cell(*op++);
-                *++top = *p;
+                *++top = tos = *p;
                 *p = A::Inc(*p);
             }
             vmbreak;
             vmcase(OpCommonDec) {
                 V *p = cell(*op++);
-                *++top = *p;
+                *++top = tos = *p;
                 *p = A::Dec(*p);
             }
             vmbreak;
@@ -473,6 +486,7 @@ L_done:
     }
     return result;
 #undef JUMP
+#undef RELOAD
 #undef BINARY
 #undef CALL
 #undef INTR
