@@ -13,6 +13,8 @@ namespace quorel {
 
 namespace {
 
+constexpr std::size_t kMaxTextLength = 0x0fffffff;
+
 // Undoes a half-made record: the destroyer drops its module count and the links
 // made so far.
 int Abandon(int domain, CompiledFormula *rec) {
@@ -104,6 +106,9 @@ int Compile(const char *text, int module, void **hFor, int *nPara, typename D::V
         return 36;
     }
     if (!text) text = "";
+    // Offsets and counts are 32-bit: a text whose buffers could never be sized is
+    // treated like any other allocation that cannot be made.
+    if (std::strlen(text) > kMaxTextLength) return 1;
     for (;;) {
         auto *rec = qnew<CompiledFormula>();
         if (!rec) return 1;

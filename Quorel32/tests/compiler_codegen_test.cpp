@@ -138,6 +138,15 @@ TEST_F(CompilerTest, ByReferenceArgumentsGetCopyBackEntries) {
     EXPECT_EQ(RealCal(RealC("(x)=(&x, x&1)").f, &x), 1);
 }
 
+TEST_F(CompilerTest, CallsResolveByModule) {
+    Compiled own = RealC("g(x)=2", -2), pub = RealC("g(x)=3", 3);
+    ASSERT_EQ(own.code + pub.code, 0);
+    EXPECT_EQ(Operands(RealC("g(1)", 2).f)[0], reinterpret_cast<Operand>(own.f));
+    EXPECT_EQ(Operands(RealC("g(1)", -5).f)[0], reinterpret_cast<Operand>(pub.f));
+    // A callee must exist before its caller; only a formula's own name is known early.
+    EXPECT_EQ(RealC("a1(x)=a2(x)", 1).code, 25);
+}
+
 TEST_F(CompilerTest, ArgumentCountsPerCalleeDomain) {
     ASSERT_EQ(IntC("fi(a,b)=a+b").code, 0);
     ASSERT_EQ(RealC("fr(a)=a").code, 0);

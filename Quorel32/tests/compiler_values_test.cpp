@@ -63,6 +63,10 @@ TEST_F(CompilerTest, StatementAndLoopValues) {
     EXPECT_EQ(RealValue("(x)=if(x, x=7), x", {1}), 7);
     EXPECT_EQ(RealValue("(x)=if(x, x=7), x", {0}), 0);
     EXPECT_EQ(RealValue("return(3), 4"), 3);
+    // A break inside a form inside the loop: the form's records stay on top.
+    EXPECT_EQ(RealValue("while(1, which(1, break(), 2))"), 0);
+    EXPECT_EQ(RealValue("(x:i)=i=0, while(1, i++, which(i>3, if(1, break()), 0)), i", {0}), 4);
+    EXPECT_EQ(RealValue("(x:i)=i=0, 10*until(i++, which(i>2, break(), 0), 0) + i", {0}), 3);
     EXPECT_EQ(RealValue("(n:i,j,s)=s=0,i=0,while(i<n, i++, j=0, while(1, j++, if(j>=i, break()), "
                         "s=s+1)), s",
                         {4}),
