@@ -7,7 +7,6 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QFontDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +23,7 @@
 #include "busy_panel.h"
 #include "colours.h"
 #include "engine_process.h"
+#include "font_dialog.h"
 #include "fonts.h"
 #include "keypad_window.h"
 #include "main_window.h"
@@ -319,20 +319,7 @@ std::string QtView::saveFileDialog(const tarnu::FileDialogOptions &options) {
 
 std::optional<tarnu::FontChoice> QtView::fontDialog(const tarnu::FontChoice &initial) {
     if (fontDialogHook) return fontDialogHook(initial);
-    QFont start = UiFont(initial.size > 0 ? initial.size : 19, false,
-                         initial.face.empty() ? QString() : Q(initial.face));
-    // The dialog speaks in points; sizes are kept in pixels as the windows were drawn.
-    start.setPointSizeF(start.pixelSize() * 0.75);
-    bool ok = false;
-    const QFont chosen =
-        QFontDialog::getFont(&ok, start, &window_, QString::fromUtf8("记录窗口字体设置"));
-    if (!ok) return std::nullopt;
-    tarnu::FontChoice font;
-    font.face = S(chosen.family());
-    font.size = chosen.pixelSize() > 0 ? chosen.pixelSize()
-                                       : static_cast<int>(chosen.pointSizeF() / 0.75 + 0.5);
-    font.colour = initial.colour;
-    return font;
+    return FontDialog::Ask(initial, &window_);
 }
 
 void QtView::showFatalMessage(const std::string &text) {

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "font_dialog.h"
 #include "themes.h"
 #include "ui_fixture.h"
 
@@ -19,6 +20,12 @@ class ScreenshotTest : public QObject {
     void pagesAndKeypad() { Shoot(0, QStringLiteral("platform")); }
     void blueTheme() { Shoot(1, QStringLiteral("blue")); }
     void deepBlackTheme() { Shoot(3, QStringLiteral("deep-black")); }
+    void fontDialog() {
+        FontDialog dialog({"宋体", 0, 0x0000FF}, nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        Screenshot(dialog, QStringLiteral("platform-font-dialog"));
+    }
 
   private:
     static void Shoot(int skin, const QString &tag) {
