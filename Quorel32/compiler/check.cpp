@@ -57,10 +57,14 @@ Class ClassOf(std::uint8_t k) {
     }
 }
 
-// Tokens removed by earlier passes are squeezed out so that neighbours are adjacent.
-void Compact(Ctx &c) {
+// Tokens removed by earlier passes are squeezed out so that neighbours are adjacent,
+// and each bracket learns its partner's index (in its value), so that later looks
+// across a bracketed group cost nothing however deep the nesting.
+int Compact(Ctx &c) {
     BuildBuffers &b = c.b;
-    int to = c.bodyOpen + 1;
+    int to = c.bodyOpen + 1, depth = 1;
+    if (b.callCap < 1) return GrowCalls;
+    b.calls[0].token = c.bodyOpen;
     for (int i = to; i <= c.bodyClose; ++i) {
         if (b.tokenKinds[i] == TkRemoved) continue;
         if (to != i) {
@@ -69,10 +73,19 @@ void Compact(Ctx &c) {
             b.tokenEnd[to] = b.tokenEnd[i];
             b.tokenValue[to] = b.tokenValue[i];
         }
+        if (b.tokenKinds[to] == TkOpen) {
+            if (depth >= b.callCap) return GrowCalls;
+            b.calls[depth++].token = to;
+        } else if (b.tokenKinds[to] == TkClose) {
+            int open = b.calls[--depth].token;
+            b.tokenValue[open] = to;
+            b.tokenValue[to] = open;
+        }
         ++to;
     }
     c.bodyClose = to - 1;
     c.n = to;
+    return 0;
 }
 
 struct Checker {
@@ -84,9 +97,9 @@ struct Checker {
     int PowerAfterMinus(int i) {
         int j = i + 1;
         if (IsCallName(k[j]))
-            j = MatchingClose(c, j + 1);
+            j = static_cast<int>(c.b.tokenValue[j + 1]);
         else if (k[j] == TkOpen)
-            j = MatchingClose(c, j);
+            j = static_cast<int>(c.b.tokenValue[j]);
         else if (ClassOf(k[j]) != ClsOperand)
             return -1;
         return k[j + 1] == TkPow ? j + 1 : -1;
@@ -194,7 +207,7 @@ struct Checker {
 }  // namespace
 
 int CheckOperators(Ctx &c) {
-    Compact(c);
+    if (int r = Compact(c)) return r;
     return Checker{c, c.b.tokenKinds}.Run();
 }
 

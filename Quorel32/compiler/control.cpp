@@ -33,7 +33,7 @@ bool EmptyCall(const Ctx &c, int nameTok) {
 }
 
 int FormErr(Ctx &c, int code, int nameTok) {
-    return TokErr(c, code, nameTok, MatchingClose(c, nameTok + 1));
+    return TokErr(c, code, nameTok, static_cast<int>(c.b.tokenValue[nameTok + 1]));
 }
 
 // Emits a test instruction with three reserved target slots and records it.

@@ -83,6 +83,10 @@ TEST_F(CompilerTest, LargeTextsCompileIdenticallyAfterRestarts) {
     loops += ", i";
     ExpectSameAfterRestarts(loops, 5, {5});
 
+    std::string minus;
+    for (int i = 0; i < 20000; ++i) minus += "-(";
+    ExpectSameAfterRestarts(minus + "1" + std::string(20000, ')'), 1, {});
+
     std::string number = std::string(3000, '1') + "e-2999";
     ExpectSameAfterRestarts(number, std::strtod(number.c_str(), nullptr), {});
 }
