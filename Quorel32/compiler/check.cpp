@@ -116,6 +116,13 @@ struct Checker {
         return 0;
     }
 
+    // Hosts read this flag to learn whether an evaluation may write into the
+    // parameter array; an increment writes there as surely as an assignment.
+    void MarkIfParameter(int var) {
+        if (k[var] == TkLocal && c.b.tokenValue[var] < c.params)
+            c.b.code[FlagsByte] |= FlagParamModified;
+    }
+
     int IncDec(int i) {
         bool inc = k[i] == TkInc;
         if (StartsItem(k[i - 1])) {
@@ -123,6 +130,7 @@ struct Checker {
             bool local = k[i + 1] == TkLocal;
             k[i] = inc ? (local ? TkPreIncLocal : TkPreIncCell)
                        : (local ? TkPreDecLocal : TkPreDecCell);
+            MarkIfParameter(i + 1);
             return 0;
         }
         if ((k[i + 1] == TkComma || k[i + 1] == TkClose) && IsVariable(k[i - 1]) &&
@@ -130,6 +138,7 @@ struct Checker {
             bool local = k[i - 1] == TkLocal;
             k[i] = inc ? (local ? TkPostIncLocal : TkPostIncCell)
                        : (local ? TkPostDecLocal : TkPostDecCell);
+            MarkIfParameter(i - 1);
             return 0;
         }
         return TokErr(c, 19, i, i);
@@ -139,8 +148,7 @@ struct Checker {
         if (!IsVariable(k[i - 1]) || (k[i - 2] != TkOpen && k[i - 2] != TkComma) ||
             k[i + 1] == TkClose)
             return TokErr(c, 22, i, i);
-        if (k[i - 1] == TkLocal && c.b.tokenValue[i - 1] < c.params)
-            c.b.code[FlagsByte] |= FlagParamModified;
+        MarkIfParameter(i - 1);
         return 0;
     }
 

@@ -58,8 +58,11 @@ TEST_F(CompilerTest, ReturnAndCommaLists) {
     EXPECT_EQ(r.f->code[FlagsByte] & FlagParamModified, FlagParamModified);
     double p = 5;
     EXPECT_EQ(RealCal(r.f, &p), 2);
-    r = RealC("(a:b)=b=a, b*2");
-    EXPECT_EQ(r.f->code[FlagsByte] & FlagParamModified, 0);
+    r = RealC("(a:b)=b=a, b*2, b++");
+    EXPECT_FALSE(ParaModify(DomainReal, r.f));
+    // Increments write into the parameter array too.
+    EXPECT_TRUE(ParaModify(DomainReal, RealC("(a)=(a++) + 0, 1").f));
+    EXPECT_TRUE(ParaModify(DomainReal, RealC("(a)=--a").f));
 }
 
 TEST_F(CompilerTest, IncrementsReplaceThePush) {
