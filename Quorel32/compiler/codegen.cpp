@@ -78,7 +78,6 @@ bool TakesRefs(int k) {
 
 template <class D>
 struct Generator {
-    using T = CompileTraits<D>;
     using Value = typename D::Value;
     Ctx &c;
     GenState &g;
@@ -123,7 +122,7 @@ struct Generator {
             case TkNot:
                 if (g.consts >= 1) {
                     Value &v = values()[g.cw - 1];
-                    v = op == TkNot ? T::Not(v) : T::Negate(v);
+                    v = FoldUnary<D>(op == TkNot ? OpNot : OpNeg, v);
                     return 0;
                 }
                 if (int r = NeedCode(c, 1)) return r;

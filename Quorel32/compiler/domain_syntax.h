@@ -1,5 +1,5 @@
-// What the compiler needs of a domain beyond eval/domain.h: literal conversion,
-// the imaginary unit and the two unary foldings that do not run the evaluator.
+// What the compiler needs of a domain beyond eval/domain.h: literal conversion and
+// the imaginary unit. All folding runs through the evaluator.
 #pragma once
 #include <cstdint>
 
@@ -17,8 +17,6 @@ struct CompileTraits<RealDomain> {
     static constexpr Tk selfCall = TkCallReal;
     static Value Literal(double d) { return d; }
     static Value Imaginary(double) { return 0; }  // never used: no imaginary literals
-    static Value Negate(Value a) { return -a; }
-    static Value Not(Value a) { return a == 0 ? 1 : 0; }
 };
 
 template <>
@@ -27,9 +25,6 @@ struct CompileTraits<IntDomain> {
     static constexpr Tk selfCall = TkCallInt;
     static Value Literal(double d) { return TruncToInt(d); }
     static Value Imaginary(double) { return 0; }
-    // Wraps for INT32_MIN instead of overflowing, as the evaluator does.
-    static Value Negate(Value a) { return static_cast<Value>(0u - static_cast<std::uint32_t>(a)); }
-    static Value Not(Value a) { return a == 0 ? 1 : 0; }
 };
 
 template <>
@@ -38,10 +33,6 @@ struct CompileTraits<ComplexDomain> {
     static constexpr Tk selfCall = TkCallComplex;
     static Value Literal(double d) { return {d, 0}; }
     static Value Imaginary(double d) { return {0, d}; }
-    // 0 - z keeps a zero part at +0, like the evaluator's negation.
-    static Value Negate(Value a) { return {0 - a.re, 0 - a.im}; }
-    // Only the real part is tested; the imaginary part stays.
-    static Value Not(Value a) { return {a.re == 0 ? 1.0 : 0.0, a.im}; }
 };
 
 template <class D>
