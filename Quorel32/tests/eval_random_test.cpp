@@ -60,14 +60,23 @@ std::unique_ptr<Node<V>> Grow(std::mt19937 &rng, int depth, const char *const (&
     return n;
 }
 
+std::string Literal(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    return buf;
+}
+std::string Literal(int v) {
+    return Literal(static_cast<double>(v));
+}
+std::string Literal(QuorelComplex z) {
+    return z.im != 0 ? "(" + Literal(z.im) + "i)" : Literal(z.re);
+}
+
 template <class V>
 std::string Text(const Node<V> &n) {
     switch (n.kind) {
-        case 0: {
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "%.17g", static_cast<double>(n.value));
-            return buf;
-        }
+        case 0:
+            return Literal(n.value);
         case 1:
             return "x";
         case 2:
@@ -134,6 +143,50 @@ typename D::Value Ref(const Node<typename D::Value> &n, typename D::Value x, typ
     }
 }
 
+// The complex rules come from the arithmetic description itself: what is checked
+// here is that compiling, folding and running deliver exactly that arithmetic.
+QuorelComplex RefC(const Node<QuorelComplex> &n, QuorelComplex x, QuorelComplex y) {
+    using A = quorel::Arith<quorel::ComplexDomain>;
+    switch (n.kind) {
+        case 0:
+            return n.value;
+        case 1:
+            return x;
+        case 2:
+            return y;
+        case 3: {
+            QuorelComplex a = RefC(*n.a, x, y);
+            const std::string &o = n.op;
+            if (o == "-") return A::Neg(a);
+            if (o == "!") return A::Not(a);
+            if (o == "sqrt") return A::Intr<46>(a);
+            if (o == "exp") return A::Intr<47>(a);
+            if (o == "ln") return A::Intr<48>(a);
+            if (o == "sin") return A::Intr<49>(a);
+            if (o == "abs") return A::Intr<51>(a);
+            if (o == "con") return A::Intr<53>(a);
+            if (o == "xy") return A::Intr<54>(a);
+            return A::Intr<55>(a);  // x0
+        }
+        case 4: {
+            QuorelComplex a = RefC(*n.a, x, y), b = RefC(*n.b, x, y);
+            const std::string &o = n.op;
+            if (o == "+") return A::Add(a, b);
+            if (o == "-") return A::Sub(a, b);
+            if (o == "*") return A::Mul(a, b);
+            if (o == "/") return A::Div(a, b);
+            if (o == "^") return A::Pow(a, b);
+            if (o == ">") return A::Gt(a, b);
+            if (o == "<=") return A::Le(a, b);
+            if (o == "==") return A::Eq(a, b);
+            if (o == "&") return A::And(a, b);
+            return A::Or(a, b);
+        }
+        default:
+            return A::Truth(RefC(*n.a, x, y)) ? RefC(*n.b, x, y) : RefC(*n.c, x, y);
+    }
+}
+
 bool Same(double a, double b) {
     return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
 }
@@ -174,6 +227,30 @@ TEST_F(RandomExpressions, IntegerResultsMatchTheRules) {
             ASSERT_EQ(got, want) << text << " at " << p[0] << ", " << p[1];
         }
         DeleteFor(1, h);
+    }
+}
+
+TEST_F(RandomExpressions, ComplexFoldingAndRunTimeAgree) {
+    const char *const bin[] = {"+", "-", "*", "/", "^", ">", "<=", "==", "&", "|"};
+    const char *const un[] = {"-", "!", "sqrt", "exp", "ln", "sin", "abs", "con", "xy", "x0"};
+    const QuorelComplex consts[] = {{0, 0}, {1, 0}, {2, 0}, {0.5, 0}, {0, 2}, {0, 1.5}};
+    std::mt19937 rng(99);
+    const QuorelComplex points[][2] = {
+        {{0, 0}, {0, 0}}, {{1.5, -2}, {-3, 0.25}}, {{-1, 0}, {0, 1}}};
+    for (int round = 0; round < 1000; ++round) {
+        auto tree = Grow(rng, 1 + rng() % 5, bin, un, consts);
+        std::string text = "(x, y) = " + Text(*tree);
+        void *h = ComplexF(text, 1);
+        ASSERT_NE(h, nullptr) << text;
+        for (const auto &p : points) {
+            QuorelComplex para[2] = {p[0], p[1]}, got;
+            ComplexCal(&got, h, para);
+            QuorelComplex want = RefC(*tree, p[0], p[1]);
+            ASSERT_TRUE(Same(got.re, want.re) && Same(got.im, want.im))
+                << text << ": (" << got.re << ", " << got.im << ") != (" << want.re << ", "
+                << want.im << ")";
+        }
+        DeleteFor(3, h);
     }
 }
 
