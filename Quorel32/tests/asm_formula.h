@@ -22,7 +22,7 @@ constexpr Operand OpAt(int operandIndex) {
 }
 
 template <class V>
-struct Spec {
+struct Recipe {
     int paramLast = -1;
     int varCount = 0;
     int staticFirst = -1;  // -1: no statics (varCount)
@@ -39,7 +39,7 @@ struct Spec {
 };
 
 template <class V>
-quorel::CompiledFormula *Build(const Spec<V> &s) {
+quorel::CompiledFormula *Build(const Recipe<V> &s) {
     using namespace quorel;
     std::vector<std::uint8_t> code = {0, 0};
     code.insert(code.end(), s.name.begin(), s.name.end());

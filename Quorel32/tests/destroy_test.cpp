@@ -58,7 +58,7 @@ class Destroy : public ::testing::Test {
         SetRefHead(calleeReferrers, link);
     }
     static CompiledFormula *Constant(double v, int deps = 0) {
-        asmf::Spec<double> s;
+        asmf::Recipe<double> s;
         s.consts = {v};
         s.code = {OpPushConst};
         s.deps.assign(deps, 0);
@@ -139,7 +139,7 @@ double QUOREL_CALL Release(int m, double *x, CallerInfo *) {
 
 // f( : static, s, free) = if(free, release(s))
 CompiledFormula *WithFreeHook(int domain) {
-    asmf::Spec<double> s;
+    asmf::Recipe<double> s;
     s.varCount = 3;
     s.staticFirst = 0;
     s.freeVar = 2;

@@ -29,7 +29,7 @@ class Eval : public ::testing::Test {
         FreeQuorel();
     }
     template <class V>
-    CompiledFormula *Make(int domain, const asmf::Spec<V> &s) {
+    CompiledFormula *Make(int domain, const asmf::Recipe<V> &s) {
         CompiledFormula *f = asmf::Build(s);
         made.emplace_back(domain, f);
         return f;
@@ -47,8 +47,8 @@ QuorelComplex C(double re, double im) {
 }
 
 // f(n : s, i) = s = 0, i = 1, while(i <= n, s = s + i, i++), s
-asmf::Spec<double> SumLoop() {
-    asmf::Spec<double> s;
+asmf::Recipe<double> SumLoop() {
+    asmf::Recipe<double> s;
     s.paramLast = 0;
     s.varCount = 3;
     s.consts = {0, 1};
@@ -74,7 +74,7 @@ TEST_F(Eval, WhileLoopKeepsItsStackSlotAndEndsOnPendingError) {
 
 TEST_F(Eval, ParametersAreWrittenThroughTheCallersArray) {
     // g(x) = x = x * 2, x + 1
-    asmf::Spec<double> s;
+    asmf::Recipe<double> s;
     s.paramLast = 0;
     s.varCount = 1;
     s.consts = {2, 1};
@@ -93,15 +93,15 @@ TEST_F(Eval, ParametersAreWrittenThroughTheCallersArray) {
 }
 
 TEST_F(Eval, FormulaWithoutParametersTakesNullArray) {
-    asmf::Spec<double> s;
+    asmf::Recipe<double> s;
     s.consts = {42};
     s.code = {OpPushConst};
     EXPECT_EQ(RealCal(Make(DomainReal, s), nullptr), 42.0);
 }
 
 // f(n) = which(n <= 1, 1, n * f(n - 1))
-CompiledFormula *Factorial(CompiledFormula *(*build)(const asmf::Spec<double> &)) {
-    asmf::Spec<double> s;
+CompiledFormula *Factorial(CompiledFormula *(*build)(const asmf::Recipe<double> &)) {
+    asmf::Recipe<double> s;
     s.paramLast = 0;
     s.varCount = 1;
     s.consts = {1, 1, 1};
@@ -173,7 +173,7 @@ TEST_F(Eval, FunctionCallCopiesBackBeforeStoringTheResult) {
     FunctionNode node{reinterpret_cast<void *>(DoubleFirst), -2, 0};
     // f(a : b) = b = 3, fn(&b, 7) + b * 100 ... assembled: push b(=3), push 7, call fn
     // with copy-back (source 0 -> var 1), then push b, add.
-    asmf::Spec<double> s;
+    asmf::Recipe<double> s;
     s.paramLast = 0;
     s.varCount = 2;
     s.consts = {3, 7, 100};
@@ -188,7 +188,7 @@ TEST_F(Eval, FunctionCallCopiesBackBeforeStoringTheResult) {
     EXPECT_EQ(lastCaller.handle, f);
 
     // A call without arguments pushes the slot for its result.
-    asmf::Spec<double> z;
+    asmf::Recipe<double> z;
     z.consts = {5};
     z.code = {OpPushConst, OpCallFun, 0, OpAdd};
     z.ops = {reinterpret_cast<Operand>(&node), -1};
@@ -197,7 +197,7 @@ TEST_F(Eval, FunctionCallCopiesBackBeforeStoringTheResult) {
 
 // g(x, d) = x = x + 1, if(d, g(&x, d - 1)), x
 TEST_F(Eval, InPlaceAndCopyModeActivationsWriteParametersBack) {
-    asmf::Spec<double> s;
+    asmf::Recipe<double> s;
     s.paramLast = 1;
     s.varCount = 2;
     s.consts = {1, 1};
@@ -230,7 +230,7 @@ TEST_F(Eval, InPlaceAndCopyModeActivationsWriteParametersBack) {
     };
     FunctionNode node{reinterpret_cast<void *>(+reenter), -1, 0};
     // h(x) = x = x + 1, fn(), x   with h's record running when fn re-enters it
-    asmf::Spec<double> h;
+    asmf::Recipe<double> h;
     h.paramLast = 1;
     h.varCount = 2;
     h.consts = {1};
@@ -246,7 +246,7 @@ TEST_F(Eval, InPlaceAndCopyModeActivationsWriteParametersBack) {
 }
 
 TEST_F(Eval, UnusableFormulaReportsMinusCodeStart) {
-    asmf::Spec<double> s;
+    asmf::Recipe<double> s;
     s.consts = {1};
     s.code = {OpPushConst};
     CompiledFormula *f = Make(DomainReal, s);
@@ -258,7 +258,7 @@ TEST_F(Eval, UnusableFormulaReportsMinusCodeStart) {
     EXPECT_EQ(e.forType, 2);
     EXPECT_EQ(e.forHandle, f);
 
-    asmf::Spec<QuorelComplex> c;
+    asmf::Recipe<QuorelComplex> c;
     c.consts = {C(1, 2)};
     c.code = {OpPushConst};
     CompiledFormula *cf = Make(DomainComplex, c);
@@ -272,7 +272,7 @@ TEST_F(Eval, UnusableFormulaReportsMinusCodeStart) {
 
 TEST_F(Eval, WhichWithoutTrueConditionReportsAndYieldsZero) {
     // x + which(0, 1, 0, 2)
-    asmf::Spec<double> s;
+    asmf::Recipe<double> s;
     s.paramLast = 0;
     s.varCount = 1;
     s.consts = {0, 1, 0, 2};
@@ -293,8 +293,8 @@ TEST_F(Eval, WhichWithoutTrueConditionReportsAndYieldsZero) {
 }
 
 // ih(a) = a * 2 in the integer domain, writing a = a + 1 as well.
-asmf::Spec<std::int32_t> IntTwice() {
-    asmf::Spec<std::int32_t> s;
+asmf::Recipe<std::int32_t> IntTwice() {
+    asmf::Recipe<std::int32_t> s;
     s.paramLast = 0;
     s.varCount = 1;
     s.consts = {2};
@@ -306,7 +306,7 @@ asmf::Spec<std::int32_t> IntTwice() {
 TEST_F(Eval, RealCallsIntegerAndComplexFormulas) {
     CompiledFormula *ih = Make(DomainInt, IntTwice());
     // f(x) = ih(&x)
-    asmf::Spec<double> s;
+    asmf::Recipe<double> s;
     s.paramLast = 0;
     s.varCount = 1;
     s.code = {OpPushVar, OpCallIntFor, CopyBackVar, 0};
@@ -323,13 +323,13 @@ TEST_F(Eval, RealCallsIntegerAndComplexFormulas) {
     EXPECT_EQ(GetLastCross<std::int32_t>(), 0);
 
     // cz(z) = z * z; the real caller passes (re, im) and gets the real part.
-    asmf::Spec<QuorelComplex> c;
+    asmf::Recipe<QuorelComplex> c;
     c.paramLast = 0;
     c.varCount = 1;
     c.code = {OpPushVar, OpPushVar, OpMul};
     c.ops = {0, 0};
     CompiledFormula *cz = Make(DomainComplex, c);
-    asmf::Spec<double> r;
+    asmf::Recipe<double> r;
     r.paramLast = 1;
     r.varCount = 2;
     r.code = {OpPushVar, OpPushVar, OpCallComplexFor, CopyBackVar, 0};
@@ -343,7 +343,7 @@ TEST_F(Eval, RealCallsIntegerAndComplexFormulas) {
 
 TEST_F(Eval, ComplexAndIntegerCallersConvertResults) {
     // rh(x) = x = x * 1.5, x + 0.9  (real)
-    asmf::Spec<double> rs;
+    asmf::Recipe<double> rs;
     rs.paramLast = 0;
     rs.varCount = 1;
     rs.consts = {1.5, 0.9};
@@ -353,7 +353,7 @@ TEST_F(Eval, ComplexAndIntegerCallersConvertResults) {
     CompiledFormula *rh = Make(DomainReal, rs);
 
     // complex caller: k(z) = rh(&z): result (r, 0), z's real part only written back.
-    asmf::Spec<QuorelComplex> cs;
+    asmf::Recipe<QuorelComplex> cs;
     cs.paramLast = 0;
     cs.varCount = 1;
     cs.code = {OpPushVar, OpCallRealFor, CopyBackVar, 0};
@@ -367,7 +367,7 @@ TEST_F(Eval, ComplexAndIntegerCallersConvertResults) {
     EXPECT_EQ(z.im, 7.0);
 
     // integer caller: j(a) = rh(a): 7 passes 7.0, 11.4 comes back as 11.
-    asmf::Spec<std::int32_t> is;
+    asmf::Recipe<std::int32_t> is;
     is.paramLast = 0;
     is.varCount = 1;
     is.code = {OpPushVar, OpCallRealFor, CopyBackVar, 0};
@@ -460,7 +460,7 @@ TEST_F(Eval, StackResizeWaitsForRunningNestedActivations) {
     };
     FunctionNode node{reinterpret_cast<void *>(+resize), -1, 0};
     // r(d) = if(d, r(d - 1)), fn() -- fn first runs inside the nested activation.
-    asmf::Spec<double> s;
+    asmf::Recipe<double> s;
     s.paramLast = 0;
     s.varCount = 1;
     s.consts = {1};
