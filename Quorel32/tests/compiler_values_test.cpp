@@ -96,11 +96,21 @@ TEST_F(CompilerTest, StaticVariablesCountAcrossEvaluations) {
 }
 
 TEST_F(CompilerTest, RecursionThroughSelfCalls) {
-    // Deeper recursion needs the real stack sized by SetRealStackMax.
-    Compiled fact = RealC("fact(n)=if(n>1, return(n*fact(n-1))), 1");
-    ASSERT_EQ(fact.code, 0);
-    double n = 1;
-    EXPECT_EQ(RealCal(fact.f, &n), 1);
+    ASSERT_EQ(RealC("fact(n)=if(n>1, return(n*fact(n-1))), 1").code, 0);
+    RealValue("SetRealStackMax(1000)");
+    EXPECT_EQ(RealValue("fact(5)"), 120);
+}
+
+TEST_F(CompilerTest, BuiltinCallersDependOnTheirFunction) {
+    Compiled r = RealC("(x)=max(x, 1, 2) + max(3, x)", 1);
+    ASSERT_EQ(r.code, 0);
+    ASSERT_EQ(Deps(r.f).size(), 1u);
+    double x = 5;
+    EXPECT_EQ(RealCal(r.f, &x), 10);
+    DeleteConstOrFunction(5, "max");
+    EXPECT_EQ(r.f->ints[CodeStart], -5);
+    EXPECT_EQ(RealCal(r.f, &x), 0);
+    EXPECT_EQ(TestRunErr(), 5);
 }
 
 TEST_F(CompilerTest, IntegerVariant) {
