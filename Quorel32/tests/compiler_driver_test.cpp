@@ -153,6 +153,12 @@ TEST_F(CompilerTest, OutputsAndUnnamedLists) {
     Compiled c = ComplexC("1");
     EXPECT_EQ(g.unnamed[DomainComplex - 1], c.f);
     EXPECT_EQ(c.f->code[NameOffset], 0);
+    // Without build buffers (after FreeQuorel) the driver grows them from nothing.
+    FreeQuorel();
+    Compiled fresh = RealC("f(x)=x*2+1");
+    ASSERT_EQ(fresh.code, 0);
+    double x = 4;
+    EXPECT_EQ(RealCal(fresh.f, &x), 9);
     // Null output pointers are tolerated.
     EXPECT_EQ(RealCom("1", 1, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(RealCom(nullptr, 1, nullptr, nullptr, nullptr, nullptr, nullptr), 3);
