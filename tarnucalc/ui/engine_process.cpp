@@ -55,7 +55,7 @@ void EngineProcess::reap() {
     if (pid > 0) ::waitpid(pid, nullptr, 0);
 }
 
-void EngineProcess::lose() {
+void EngineProcess::drop() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     {
@@ -63,6 +63,10 @@ void EngineProcess::lose() {
         if (const int pid = pid_.load(); pid > 0) ::kill(pid, SIGKILL);
     }
     reap();
+}
+
+void EngineProcess::lose() {
+    drop();
     interrupted_ = true;
 }
 
@@ -94,7 +98,17 @@ bool EngineProcess::finish() {
 }
 
 void EngineProcess::init() {
-    if (start(wire::kInit)) finish();
+    // A helper that ended while idle (killed from outside) is replaced once, quietly,
+    // so that the user's calculation is not lost to it.
+    if (interrupted_) return;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (ensureStarted() && !interrupted_ && wire::Send(fd_, wire::kInit)) {
+            finish();
+            return;
+        }
+        drop();
+    }
+    lose();
 }
 
 int EngineProcess::compile(const std::string &text, void **handle, int *errBegin, int *errEnd) {

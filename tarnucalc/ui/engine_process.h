@@ -46,7 +46,8 @@ class EngineProcess : public AbortableEngine {
     bool ensureStarted();
     bool start(std::uint8_t op);  // false: the cycle was cut short or the helper is gone
     bool finish();                // reads the reply's status; throws a binding error
-    void lose();                  // the helper is gone or misbehaved
+    void drop();                  // ends the helper
+    void lose();                  // the helper is gone or misbehaved: the cycle is cut short
     void reap();
 
     std::string hostPath_;

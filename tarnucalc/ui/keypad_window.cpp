@@ -40,7 +40,7 @@ KeypadWindow::KeypadWindow(QWidget *owner) : QWidget(owner, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFont(UiFont(kDefaultPixels));
-    resize(kKeypadDesign.size() - kClassicFrame);
+    setFixedSize(kKeypadDesign.size() - kClassicFrame);
 
     for (const Key &k : kKeys) {
         const bool equals = !k.inserts && k.caption[0] == '=';

@@ -1,11 +1,14 @@
 // A calculation that does not end: the window stays responsive, shows that it works, and
 // Esc or the cancel button stop it without a trace.
+#include <signal.h>
+
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "busy_panel.h"
+#include "engine_process.h"
 #include "ui_fixture.h"
 
 using tarnu::Box;
@@ -101,6 +104,19 @@ class CancelTest : public QObject {
         f->type(expr, "7");
         f->press(expr, Qt::Key_Return);
         QCOMPARE(f->text(Box::History), std::string("1+1=2\n7=7\n"));
+    }
+
+    void helperKilledWhileIdleIsReplacedQuietly() {
+        f->type(expr, "4");
+        f->press(expr, Qt::Key_Return);
+        auto *process = dynamic_cast<EngineProcess *>(f->calc->engine.get());
+        QVERIFY(process && process->hostPid() > 0);
+        ::kill(process->hostPid(), SIGKILL);
+        QTest::qWait(50);
+        expr->setText(QStringLiteral("5"));
+        f->press(expr, Qt::Key_Return);
+        QCOMPARE(expr->text(), QStringLiteral("5"));
+        QCOMPARE(f->text(Box::History), std::string("1+1=2\n4=4\n5=5\n"));
     }
 
     void missingEngineShowsTheFatalMessage() {
