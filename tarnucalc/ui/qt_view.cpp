@@ -79,7 +79,10 @@ tarnu::KeyKind KindOf(const QKeyEvent *key) {
     const int k = key->key();
     if (k == Qt::Key_Return || k == Qt::Key_Enter) return tarnu::KeyKind::Enter;
     if (k == Qt::Key_Delete) return tarnu::KeyKind::Delete;
-    if (k >= Qt::Key_0 && k <= Qt::Key_9 && !(key->modifiers() & Qt::KeypadModifier))
+    if (key->modifiers() & Qt::KeypadModifier) return tarnu::KeyKind::Other;
+    // Brackets share the digit keys (Shift+9, Shift+0) and start a new expression like
+    // the keypad's bracket keys do; "*" (Shift+8) stays an operator that continues one.
+    if ((k >= Qt::Key_0 && k <= Qt::Key_9) || k == Qt::Key_ParenLeft || k == Qt::Key_ParenRight)
         return tarnu::KeyKind::MainDigit;
     return tarnu::KeyKind::Other;
 }

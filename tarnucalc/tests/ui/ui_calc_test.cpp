@@ -50,6 +50,15 @@ class CalcPageTest : public QObject {
         f->type(expr, "5");
         QCOMPARE(expr->text(), QStringLiteral("5"));
         QCOMPARE(history->toPlainText(), QStringLiteral("1+2=3\n3*2=6\n"));
+        f->press(expr, Qt::Key_Return);
+        f->type(expr, "(");  // a bracket starts afresh, like the keypad's
+        QCOMPARE(expr->text(), QStringLiteral("("));
+        // Digits of the numeric keypad are not digit keys: they continue a result.
+        f->press(expr, Qt::Key_Delete);
+        f->type(expr, "4");
+        f->press(expr, Qt::Key_Return);
+        QTest::keyClick(expr, Qt::Key_1, Qt::KeypadModifier);
+        QCOMPARE(expr->text(), QStringLiteral("41"));
     }
 
     void rejectedExpressionChangesNothing() {
