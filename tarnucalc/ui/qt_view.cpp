@@ -397,16 +397,25 @@ void QtView::destroyKeypad() {
     window_.MarkPage();
 }
 
+// Window sizes are counted with the classic frame, but a real window manager draws its
+// own, usually thinner one (none at all offscreen). The keypad's left edge is shifted by
+// the difference, so that a keypad docked at the main window's designed right edge sits
+// flush against its real one.
+int QtView::frameShift() const {
+    const int realFrame = window_.frameGeometry().width() - window_.width();
+    return kClassicFrame.width() - std::max(0, realFrame);
+}
+
 tarnu::Rect QtView::keypadGeometry() const {
     if (!keypad_) return {};
     const QSize outer = keypad_->size() + kClassicFrame;
-    return {keypad_->x(), keypad_->y(), outer.width(), outer.height()};
+    return {keypad_->x() + frameShift(), keypad_->y(), outer.width(), outer.height()};
 }
 
 void QtView::setKeypadGeometry(const tarnu::Rect &rect) {
     if (!keypad_) return;
     settingGeometry_ = true;
-    keypad_->move(rect.left, rect.top);
+    keypad_->move(rect.left - frameShift(), rect.top);
     keypad_->resize(QSize(rect.width, rect.height) - kClassicFrame);
     settingGeometry_ = false;
 }

@@ -100,6 +100,7 @@ class QtView : public QObject, public tarnu::View {
     bool closeRequested();
     void afterJob();
     void placeBusyPanel();
+    int frameShift() const;
 
     MainWindow &window_;
     AbortableEngine &engine_;
