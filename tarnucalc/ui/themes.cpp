@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
+#include <cmath>
 
 #include "controller.h"
 
@@ -22,7 +23,7 @@ const ThemeColours kThemes[kThemeCount] = {
     {0xdce9f9, 0xffffff, 0xeef4fc, 0x10253f, 0xb9d3f2, 0x0f2a4d, 0x2f74d0, 0xf2f7fe, 0x7f9fc8},
     {0xe3e5e8, 0xffffff, 0xf1f2f4, 0x1c1e21, 0xcdd1d6, 0x1c1e21, 0x6d7f96, 0xf8f9fa, 0x8e949c},
     {0x1c1c1e, 0x38383c, 0x404045, 0xe6e6e6, 0x333337, 0xeeeeee, 0x5a7db5, 0x4a4a50, 0x0e0e10},
-    {0x45484d, 0x5d6168, 0x656970, 0xf2f2f2, 0x5a5e65, 0xf5f5f5, 0x7da2d6, 0x73787f, 0x2c2e32},
+    {0x45484d, 0x303338, 0x383b41, 0xf2f2f2, 0x5a5e65, 0xf5f5f5, 0x7da2d6, 0x73787f, 0x2c2e32},
     {0x161d2b, 0x2a3754, 0x31405f, 0xdde6f5, 0x26344f, 0xe4ecfa, 0x3f74c8, 0x3a4b6e, 0x0b0f18},
     {0x143162, 0x224a85, 0x28528f, 0xeaf1ff, 0x21487f, 0xf2f6ff, 0x4f8ee8, 0x3a65a6, 0x08172f},
     {0xfbfbfb, 0xffffff, 0xf5f5f5, 0x202020, 0xffffff, 0x202020, 0x3b82f6, 0xffffff, 0xc8c8c8},
@@ -66,8 +67,18 @@ QPalette PaletteOf(const ThemeColours &t) {
     return p;
 }
 
+// Relative luminance and contrast ratio as the usual legibility guidelines define them.
+double Channel(double v) {
+    return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
 double Luminance(QColor c) {
-    return (0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF());
+    return 0.2126 * Channel(c.redF()) + 0.7152 * Channel(c.greenF()) + 0.0722 * Channel(c.blueF());
+}
+
+double Contrast(QColor a, QColor b) {
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 }  // namespace
@@ -109,12 +120,20 @@ int CurrentTheme() {
 }
 
 QColor LegibleOn(QColor colour, QColor background) {
-    if (Luminance(background) >= 0.45) return colour;
-    if (Luminance(colour) >= 0.4) return colour;
-    // Keep the hue (blue stays blue, red stays red) and raise the lightness.
+    // Light boxes keep the chosen colours unless they nearly vanish (the red of a result
+    // passes); dark boxes ask for more, as thin glyphs on them blur sooner.
+    const bool dark = Luminance(background) < 0.18;
+    const double wanted = dark ? 4.5 : 2.0;
     int h, s, l, a;
     colour.getHsl(&h, &s, &l, &a);
-    return QColor::fromHsl(h, s, std::max(l, s == 0 ? 200 : 175), a);
+    QColor shown = colour;
+    // Keep the hue (blue stays blue, red stays red) and move the lightness away from the
+    // background's until the text stands out.
+    while (Contrast(shown, background) < wanted && l > 0 && l < 255) {
+        l = dark ? std::min(255, l + 6) : std::max(0, l - 6);
+        shown = QColor::fromHsl(h, s, l, a);
+    }
+    return shown;
 }
 
 }  // namespace tarnucalc::ui

@@ -20,6 +20,10 @@ class ScreenshotTest : public QObject {
     void pagesAndKeypad() { Shoot(0, QStringLiteral("platform")); }
     void blueTheme() { Shoot(1, QStringLiteral("blue")); }
     void deepBlackTheme() { Shoot(3, QStringLiteral("deep-black")); }
+    void otherThemes() {
+        const char *tags[] = {"silver", "light-black", "blue-black", "deep-blue", "white"};
+        for (int skin : {2, 4, 5, 6, 7}) Shoot(skin, QLatin1String(tags[skin == 2 ? 0 : skin - 3]));
+    }
     void fontDialog() {
         FontDialog dialog({"宋体", 0, 0x0000FF}, nullptr);
         dialog.show();
