@@ -63,6 +63,8 @@ KeypadWindow::KeypadWindow(QWidget *owner) : QWidget(owner, Qt::Window) {
     bar->setFrameShadow(QFrame::Sunken);
     auto *label = Place<QLabel>(this, "标签1", {47, 171, 71, 24});
     label->setText(QString::fromUtf8("结果金额大写"));
+    // Six characters need 72 pixels at the 12-pixel height: a pixel more than designed.
+    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
     money = Place<QPlainTextEdit>(this, "编辑框1", {3, 198, 160, 91}, 14);
     money->setReadOnly(true);
     money->setFocusPolicy(Qt::ClickFocus);

@@ -122,6 +122,7 @@ QtView::QtView(MainWindow &window, AbortableEngine &engine) : window_(window), e
 
 QtView::~QtView() {
     if (qApp) qApp->removeEventFilter(this);
+    window_.closeHandler = nullptr;
 }
 
 QWidget *QtView::widget(Box box) const {
