@@ -152,6 +152,12 @@ void MainWindow::BuildCalcPage(QWidget *page) {
 
     history = Place<QPlainTextEdit>(page, "编辑框2", {0, 81, 304, 218}, 19);
     history->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Names for screen readers where the design gives no caption.
+    expression->setAccessibleName(U("表达式"));
+    cache->setAccessibleName(U("缓存"));
+    history->setAccessibleName(U("计算记录"));
+    functions->setAccessibleName(U("插入函数"));
+    topMirror->setAccessibleName(U("总在最前"));
     history->setTabChangesFocus(true);
 }
 
@@ -160,8 +166,10 @@ void MainWindow::BuildSettingsPage(QWidget *page) {
         checks[c.index] = Captioned<QCheckBox>(page, c.name, c.caption, c.rect);
     skins = Place<QComboBox>(page, "组合框2", {15, 62, 49, 20});
     for (const tarnu::SkinEntry &skin : tarnu::kSkins) skins->addItem(U(skin.name));
+    skins->setAccessibleName(U("皮肤"));
     Captioned<QLabel>(page, "标签1", "皮肤(需重启)", {67, 62, 71, 20});
     digits = Place<QComboBox>(page, "组合框1", {15, 91, 38, 20});
+    digits->setAccessibleName(U("保留位数"));
     for (int i = 1; i <= tarnu::kDigitsEntries; ++i) digits->addItem(QString::number(i));
     Captioned<QLabel>(page, "标签2", "保留位数", {57, 91, 51, 20});
     fontButton =
@@ -173,6 +181,7 @@ void MainWindow::BuildHelpPage(QWidget *page) {
     help = Place<QPlainTextEdit>(page, "编辑框4", {2, 22, 304, 266}, 12);
     help->setPlainText(HelpText());
     help->setReadOnly(true);
+    help->setAccessibleName(U("帮助"));
     help->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
@@ -190,6 +199,8 @@ void MainWindow::BuildFormulaPage(QWidget *page) {
     saveFormulaButton = Captioned<QPushButton>(page, "按钮11", "保存公式", {245, 226, 56, 25});
     Captioned<QLabel>(page, "标签6", "计算结果：", {6, 238, 64, 14});
     formulaResult = Place<QLineEdit>(page, "编辑框6", {0, 257, 304, 32}, 19, true);
+    formula->setAccessibleName(U("公式"));
+    formulaResult->setAccessibleName(U("计算结果"));
 }
 
 QSize MainWindow::OuterSize() const {

@@ -126,6 +126,12 @@ class CalcPageTest : public QObject {
         f->click(f->find<QPushButton>("按钮7"));
         QCOMPARE(f->find<QLineEdit>("编辑框6")->text(), QStringLiteral("3"));
         QCOMPARE(history->toPlainText(), QStringLiteral("F(x,y)=x+y\nF(1,2)=3\n\n"));
+        QCOMPARE(expr->text(), QStringLiteral("3"));
+        // A faulty first line is reported in the result box and changes nothing else.
+        f->find<QPlainTextEdit>("编辑框5")->setPlainText(QStringLiteral("F(x,y)=x+\nF(1,2)"));
+        f->click(f->find<QPushButton>("按钮7"));
+        QCOMPARE(f->find<QLineEdit>("编辑框6")->text(), QString::fromUtf8("公式有误"));
+        QCOMPARE(history->toPlainText(), QStringLiteral("F(x,y)=x+y\nF(1,2)=3\n\n"));
     }
 
     // The real engine's endless loop: stopped by Esc, and the next calculation works.

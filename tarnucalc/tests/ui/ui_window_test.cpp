@@ -123,6 +123,43 @@ class WindowTest : public QObject {
         QCOMPARE(f->text(Box::History), std::string());
     }
 
+    // The file dialogs are answered by the test; what they were asked and what the
+    // buttons did with the answer are real.
+    void formulaFilesOpenAndSave() {
+        std::vector<tarnu::FileDialogOptions> asked;
+        std::string answer;
+        f->view().fileDialogHook = [&](const tarnu::FileDialogOptions &o, bool) {
+            asked.push_back(o);
+            return answer;
+        };
+        f->click(f->find<QPushButton>("超级按钮5"));
+        auto *editor = f->find<QPlainTextEdit>("编辑框5");
+        auto *caption = f->find<QLabel>("标签5");
+        editor->setPlainText(QStringLiteral("G(a)=a*2\nG(4)"));
+        answer = f->dir.filePath(QStringLiteral("g.txt")).toStdString();
+        f->click(f->find<QPushButton>("按钮11"));
+        QCOMPARE(asked.back().initialDir, f->locations.formulaDir);
+        QCOMPARE(asked.back().defaultExt, std::string(".txt"));
+        QCOMPARE(f->fileBytes(answer), QByteArray("G(a)=a*2\r\nG(4)"));
+        QCOMPARE(caption->text(), QString::fromUtf8("公式：g.txt"));
+
+        editor->setPlainText(QStringLiteral("changed"));
+        answer.clear();  // cancelled: nothing changes
+        f->click(f->find<QPushButton>("按钮10"));
+        QCOMPARE(editor->toPlainText(), QStringLiteral("changed"));
+        answer = f->dir.filePath(QStringLiteral("g.txt")).toStdString();
+        f->click(f->find<QPushButton>("按钮10"));
+        QCOMPARE(asked.back().filter, std::string("文本文件(*.txt)|*.txt"));
+        QCOMPARE(editor->toPlainText(), QStringLiteral("G(a)=a*2\nG(4)"));
+
+        // The last file comes back at the next start.
+        f->close();
+        f->open(TARNU_FAKE_ENGINE_HOST);
+        QCOMPARE(f->find<QPlainTextEdit>("编辑框5")->toPlainText(),
+                 QStringLiteral("G(a)=a*2\nG(4)"));
+        QCOMPARE(f->find<QLabel>("标签5")->text(), QString::fromUtf8("公式：g.txt"));
+    }
+
     void alwaysOnTopIsMirrored() {
         f->view().showPage(1);
         f->click(f->find<QCheckBox>("选择框1"));
