@@ -18,6 +18,8 @@ class AbortableEngine : public tarnu::Engine {
     virtual void abort() = 0;
     virtual void beginJob() = 0;
     virtual bool interrupted() const = 0;
+    // False when abort() can only mark the cycle as unwanted, not stop it.
+    virtual bool canAbort() const { return true; }
 };
 
 class EngineProcess : public AbortableEngine {
@@ -75,6 +77,7 @@ class InProcessEngine : public AbortableEngine {
     void abort() override { interrupted_ = true; }
     void beginJob() override { interrupted_ = false; }
     bool interrupted() const override { return interrupted_.load(); }
+    bool canAbort() const override { return false; }
 
   private:
     tarnu::Engine &engine_;

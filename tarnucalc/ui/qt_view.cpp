@@ -18,6 +18,7 @@
 #include <QTextBlock>
 #include <QThread>
 #include <QTimer>
+#include <cstdlib>
 #include <exception>
 
 #include "busy_panel.h"
@@ -509,6 +510,12 @@ void QtView::connectKeypad() {
 }
 
 bool QtView::closeRequested() {
+    if (busy_ && !engine_.canAbort()) {
+        // An engine in this process cannot be stopped and may never return: save what the
+        // user asked to keep (no engine involved) and leave without waiting for it.
+        if (controller_) controller_->onClose();
+        std::_Exit(0);
+    }
     if (busy_) {
         // Closing waits for the cancelled cycle to end; the controller is inside it.
         closePending_ = true;
