@@ -104,6 +104,24 @@ bool IsInput(QEvent::Type t) {
     }
 }
 
+// A carriage return without its line feed is no line break in the files' line form; the
+// text document would make it one, so it is shown as the CR symbol and read back as CR.
+constexpr char16_t kShownCr = 0x240D;
+
+QString ForBox(const std::string &text) {
+    QString t = Q(text);
+    t.replace(QLatin1Char('\r'), QChar(kShownCr));
+    return t;
+}
+
+// The box's text as it was given (toPlainText() would turn no-break spaces into spaces).
+QString RawText(const QPlainTextEdit &box) {
+    QString text = box.document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar(kShownCr), QLatin1Char('\r'));
+    return text;
+}
+
 QString QtFilter(const std::string &filter) {
     const QString f = Q(filter);
     const int bar = f.indexOf(QLatin1Char('|'));
@@ -149,7 +167,7 @@ QWidget *QtView::widget(Box box) const {
 std::string QtView::text(Box box) const {
     QWidget *w = widget(box);
     if (auto *line = qobject_cast<QLineEdit *>(w)) return S(line->text());
-    if (auto *multi = qobject_cast<QPlainTextEdit *>(w)) return S(multi->toPlainText());
+    if (auto *multi = qobject_cast<QPlainTextEdit *>(w)) return S(RawText(*multi));
     return {};
 }
 
@@ -159,7 +177,7 @@ void QtView::setText(Box box, const std::string &text) {
         line->setText(Q(text));
         line->end(false);
     } else if (auto *multi = qobject_cast<QPlainTextEdit *>(w)) {
-        multi->setPlainText(Q(text));
+        multi->setPlainText(ForBox(text));
         multi->moveCursor(QTextCursor::End);
     }
 }
@@ -190,7 +208,7 @@ void QtView::replaceSelection(Box box, const std::string &text) {
     if (auto *line = qobject_cast<QLineEdit *>(w))
         line->insert(Q(text));
     else if (auto *multi = qobject_cast<QPlainTextEdit *>(w))
-        multi->insertPlainText(Q(text));
+        multi->insertPlainText(ForBox(text));
 }
 
 void QtView::appendText(Box box, const std::string &text) {
@@ -200,7 +218,7 @@ void QtView::appendText(Box box, const std::string &text) {
         line->insert(Q(text));
     } else if (auto *multi = qobject_cast<QPlainTextEdit *>(w)) {
         multi->moveCursor(QTextCursor::End);
-        multi->insertPlainText(Q(text));
+        multi->insertPlainText(ForBox(text));
         multi->ensureCursorVisible();
     }
 }

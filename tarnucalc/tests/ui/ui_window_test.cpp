@@ -92,6 +92,25 @@ class WindowTest : public QObject {
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral(", "))));
     }
 
+    // Whatever the history file held comes back out of the box unchanged, so an untouched
+    // history is never rewritten differently.
+    void multiLineBoxesKeepTheirTextExactly() {
+        const std::string texts[] = {"",
+                                     "\n",
+                                     "a\n\nb",
+                                     "tab\there\n",
+                                     "nbsp\u00a0x\n",
+                                     "cr\ralone\n",
+                                     "\u2028sep\n",
+                                     "中文\n末行无换行"};
+        for (const std::string &t : texts) {
+            f->view().setText(Box::History, t);
+            QCOMPARE(f->text(Box::History), t);
+            f->view().setText(Box::FormulaEditor, t);
+            QCOMPARE(f->text(Box::FormulaEditor), t);
+        }
+    }
+
     void functionListInsertsAtTheCaret() {
         auto *expr = f->find<QLineEdit>("编辑框1");
         auto *list = f->find<QComboBox>("组合框3");
