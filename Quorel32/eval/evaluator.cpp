@@ -19,9 +19,11 @@
 #if defined(__GNUC__) || defined(__clang__)
 #define QUOREL_COMPUTED_GOTO 1
 #define QUOREL_NOINLINE __attribute__((noinline))
+#define QUOREL_UNUSED_LABEL __attribute__((unused))
 #else
 #define QUOREL_COMPUTED_GOTO 0
 #define QUOREL_NOINLINE
+#define QUOREL_UNUSED_LABEL
 #endif
 
 namespace quorel {
@@ -52,6 +54,22 @@ struct Cursor {
     const Operand *op;
 };
 
+// A nested activation that calls its own formula (plain recursion) continues in the
+// same dispatch loop instead of recursing on the machine stack: the caller's place
+// is kept here and taken back at the callee's OpEnd. Frames still come from the
+// domain's evaluation stack exactly as for any nested activation; when this table is
+// full, calls recurse on the machine stack as before.
+struct SelfReturn {
+    const std::uint8_t *pc;  // at the call's copy-back markers
+    const Operand *op;       // at its copy-back operands
+    const void *kc;
+    void *args, *P, *F;
+    int saved;  // evaluation stack usage before the callee's frame
+};
+constexpr int kSelfCallMax = 1024;
+SelfReturn selfCalls[kSelfCallMax];
+int selfCallsUsed = 0;
+
 // Copy-back entries after a call: (marker byte; source, destination operands) until
 // a 0 marker. Marker 2 names a variable; any other marker a cell address.
 template <class D, class Src>
@@ -68,6 +86,9 @@ Cursor CopyBack(const Frame<D> &fr, Cursor c, Src source, bool cross) {
     return c;
 }
 
+template <class D>
+typename D::Value CallSameDomain(CompiledFormula *h, typename D::Value *args);
+
 // A formula call: `c.op` is at the (callee, n) operands, `args` at argument 0 (or at
 // the slot pushed for the result when there are no arguments). The result replaces
 // argument 0 after the copy-back entries have run.
@@ -79,9 +100,7 @@ QUOREL_NOINLINE Cursor CallFormula(const Frame<D> &fr, Cursor c, typename D::Val
     Operand n = c.op[1];
     c.op += 2;
     if constexpr (std::is_same_v<C, D>) {
-        // A running callee goes nested and may use the arguments where they stand.
-        if (h->code[RunStateByte] != RunIdle) StackOf(D::type).copyArgs = 0;
-        CV r = Evaluate<D>(h, args);
+        CV r = CallSameDomain<D>(h, args);
         c = CopyBack(
             fr, c, [args](Operand s) { return args[s]; }, false);
         *args = r;
@@ -137,6 +156,13 @@ QUOREL_NOINLINE Cursor CallFunction(const Frame<D> &fr, CompiledFormula *self, C
     return c;
 }
 
+// Automatic variables start at zero in a nested activation.
+template <class V>
+void ZeroAutomatics(V *F, Operand pl, Operand sf, Operand vc) {
+    Operand end = sf < vc ? sf : vc;
+    for (Operand v = pl + 1; v < end; ++v) F[v] = V{};
+}
+
 #if QUOREL_COMPUTED_GOTO
 #define vmdispatch(x) goto *jump[x];
 #define vmcase(l) L_##l:
@@ -151,26 +177,31 @@ QUOREL_NOINLINE Cursor CallFunction(const Frame<D> &fr, CompiledFormula *self, C
 // The outermost activation (the host's hot path) starts and ends here, so a call
 // costs one function entry; it keeps its automatic variables in the record's own
 // values and resolves a variable with one comparison. A nested activation runs in
-// the frame that `nested` describes.
+// the frame (parameters P, automatic variables F) its caller set up.
+//
+// The set-up is kept to what the loop keeps in registers: everything a call or a
+// jump needs besides is read from the record when that instruction runs, so a short
+// expression does not pay for machinery it never uses.
 template <class D, bool Nested>
-typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D> *nested) {
+typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Value *F) {
     using A = Arith<D>;
     using V = typename D::Value;
-    const Operand *const ints = f->ints;
-    std::uint8_t *const code = f->code;
     if constexpr (!Nested) {
         if (activations >= kMaxActivations) {
             ReportFormulaErr(D::type, "StackOverFlow", D::type, f);
             return A::Zero();
         }
-        code[RunStateByte] = RunOuter;
+        f->code[RunStateByte] = RunOuter;
         ++activations;
     }
+    const Operand *const ints = f->ints;
+    std::uint8_t *const code = f->code;
     V *const Vs = static_cast<V *>(f->values);
-    V *const P = Nested ? nested->P : para;
-    V *const F = Nested ? nested->F : Vs;
-    const Operand pl = ints[ParamLast], sf = ints[StaticFirst];
-    V *const S = Nested ? F + ints[VarCount] : Vs + ints[StackBase];
+    if constexpr (!Nested) F = Vs;
+    const Operand pl = ints[ParamLast];
+    const Operand sf = Nested ? ints[StaticFirst] : 0;  // the outermost never needs it
+    V *S = Nested ? F + ints[VarCount] : Vs + ints[StackBase];
+    const int selfBase = selfCallsUsed;
     const std::uint8_t *pc = code + ints[CodeStart];
     const Operand *op = ints + OperandStart;
     const V *kc = Vs + ints[VarCount];
@@ -178,13 +209,16 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
     // register so that an operation does not reload what the previous one stored.
     V *top = S - 1;
     V tos = A::Zero();
-    auto var = [=](Operand v) {
+    auto var = [&](Operand v) {
         if constexpr (Nested)
             return v <= pl ? P + v : v < sf ? F + v : Vs + v;
         else
             return v <= pl ? P + v : Vs + v;
     };
     auto cell = [](Operand p) { return reinterpret_cast<V *>(p); };
+    // Copy-back entries resolve variables like the loop does. In the outermost
+    // activation F is the record's own array, so the automatic bound does not matter.
+    auto frame = [&] { return Frame<D>{P, F, Vs, pl, Nested ? sf : ints[StaticFirst]}; };
 #define JUMP(t, k, i) (pc = code + (t), kc = Vs + (k), op = ints + (i))
 // After the stack was cut; an emptied stack has no top to mirror.
 #define RELOAD()                  \
@@ -196,18 +230,42 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
         tos = A::fn(top[-1], tos); \
         *--top = tos;              \
     }
-#define CALL(fn)                             \
-    {                                        \
-        V *args = top - op[1];               \
-        Cursor c = fn(Cursor{pc, op}, args); \
-        pc = c.pc, op = c.op, top = args;    \
-        tos = *top;                          \
+#define CALL(...)                                              \
+    {                                                          \
+        V *args = top - op[1];                                 \
+        Cursor c = __VA_ARGS__(frame(), Cursor{pc, op}, args); \
+        pc = c.pc, op = c.op, top = args;                      \
+        tos = *top;                                            \
     }
-    const Frame<D> fr{P, F, Vs, pl, sf};
-    auto callInt = [&](Cursor c, V *a) { return CallFormula<D, IntDomain>(fr, c, a); };
-    auto callReal = [&](Cursor c, V *a) { return CallFormula<D, RealDomain>(fr, c, a); };
-    auto callComplex = [&](Cursor c, V *a) { return CallFormula<D, ComplexDomain>(fr, c, a); };
-    auto callFun = [&](Cursor c, V *a) { return CallFunction<D>(fr, f, c, a); };
+// Recursion from a nested activation: the in-place frame that EvaluateNested would
+// set up, entered without leaving the loop. Anything unusual (an unusable formula, a
+// full evaluation stack, a full SelfReturn table) takes the general call path, which
+// reports what has to be reported.
+#define SELF_CALL()                                                                        \
+    if constexpr (Nested) {                                                                \
+        if (reinterpret_cast<CompiledFormula *>(op[0]) == f && ints[CodeStart] >= 0 &&     \
+            selfCallsUsed < kSelfCallMax) {                                                \
+            EvalStack &st = StackOf(D::type);                                              \
+            Operand size = ints[VarCount] - pl + (ints[ValueCount] - ints[StackBase]) + 1; \
+            if (static_cast<long long>(st.used) + size < st.max) {                         \
+                V *args = top - op[1];                                                     \
+                selfCalls[selfCallsUsed++] = {pc, op + 2, kc, args, P, F, st.used};        \
+                P = args;                                                                  \
+                F = static_cast<V *>(st.data) + st.used - pl - 1;                          \
+                st.used += static_cast<int>(size);                                         \
+                ++st.nestedDepth;                                                          \
+                ZeroAutomatics(F, pl, sf, ints[VarCount]);                                 \
+                code[RunStateByte] = RunNested;                                            \
+                S = F + ints[VarCount];                                                    \
+                pc = code + ints[CodeStart];                                               \
+                op = ints + OperandStart;                                                  \
+                kc = Vs + ints[VarCount];                                                  \
+                top = S - 1;                                                               \
+                tos = A::Zero();                                                           \
+                goto L_dispatch;                                                           \
+            }                                                                              \
+        }                                                                                  \
+    }
 
 #if QUOREL_COMPUTED_GOTO
 #define IN(c) ((c) < OpIntrinsicBase + D::intrinsicCount ? &&L_##c : &&L_bad)
@@ -293,6 +351,8 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
     vmbreak;
 #endif
 
+L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
+    QUOREL_UNUSED_LABEL;
     for (;;) {
         vmdispatch(*pc++) {
             vmcase(OpEnd) goto L_done;
@@ -321,10 +381,28 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
             vmbreak;
             vmcase(OpStoreCommon) * cell(*op++) = tos;
             vmbreak;
-            vmcase(OpCallIntFor) CALL(callInt) vmbreak;
-            vmcase(OpCallRealFor) CALL(callReal) vmbreak;
-            vmcase(OpCallComplexFor) CALL(callComplex) vmbreak;
-            vmcase(OpCallFun) CALL(callFun) vmbreak;
+            vmcase(OpCallIntFor) {
+                if constexpr (D::type == DomainInt) SELF_CALL()
+                CALL(CallFormula<D, IntDomain>)
+            }
+            vmbreak;
+            vmcase(OpCallRealFor) {
+                if constexpr (D::type == DomainReal) SELF_CALL()
+                CALL(CallFormula<D, RealDomain>)
+            }
+            vmbreak;
+            vmcase(OpCallComplexFor) {
+                if constexpr (D::type == DomainComplex) SELF_CALL()
+                CALL(CallFormula<D, ComplexDomain>)
+            }
+            vmbreak;
+            vmcase(OpCallFun) {
+                V *args = top - op[1];
+                Cursor c = CallFunction<D>(frame(), f, Cursor{pc, op}, args);
+                pc = c.pc, op = c.op, top = args;
+                tos = *top;
+            }
+            vmbreak;
             vmcase(OpCommaList) vmcase(OpWhichDefault) {
                 Operand k = *op++;
                 top[-k] = tos;
@@ -480,6 +558,28 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *para, const Frame<D
 L_bad:  // a code byte no compiler emits: end the activation rather than guess
 L_done:
     V result = top >= S ? *top : A::Zero();
+    if constexpr (Nested) {
+        if (selfCallsUsed > selfBase) {
+            // The end of a recursive activation entered by SELF_CALL: as at the end
+            // of EvaluateNested, then the caller's copy-back entries and result.
+            const SelfReturn &r = selfCalls[--selfCallsUsed];
+            EvalStack &st = StackOf(D::type);
+            if (code[RunStateByte] == RunOuter) code[RunStateByte] = RunIdle;
+            st.used = r.saved;
+            --st.nestedDepth;  // the activation that runs this loop still holds one
+            V *args = static_cast<V *>(r.args);
+            P = static_cast<V *>(r.P);
+            F = static_cast<V *>(r.F);
+            S = F + ints[VarCount];
+            kc = static_cast<const V *>(r.kc);
+            Cursor c = CopyBack(
+                frame(), Cursor{r.pc, r.op}, [args](Operand s) { return args[s]; }, false);
+            pc = c.pc, op = c.op;
+            *args = tos = result;
+            top = args;
+            goto L_dispatch;
+        }
+    }
     if constexpr (!Nested) {
         --activations;
         code[RunStateByte] = RunIdle;
@@ -489,68 +589,49 @@ L_done:
 #undef RELOAD
 #undef BINARY
 #undef CALL
+#undef SELF_CALL
 #undef INTR
 }
 
-// Nested activation set-up: a frame on the domain's evaluation stack. Returns false
-// (after reporting the overflow) when it does not fit.
+// The formula is already running (recursion, or a function evaluating a running
+// formula): a frame of its own on the domain's stack. In copy mode the arguments
+// are copied into the frame and back at the end; in place, parameters resolve to
+// the caller's array and the frame starts with the first automatic variable.
 template <class D>
-bool EnterNested(CompiledFormula *f, EvalStack &st, Frame<D> &fr, typename D::Value *para,
-                 bool copy, int &saved) {
+QUOREL_NOINLINE typename D::Value EvaluateNested(CompiledFormula *f, typename D::Value *para,
+                                                 bool copy) {
     using V = typename D::Value;
+    EvalStack &st = StackOf(D::type);
     const Operand *ints = f->ints;
-    Operand vc = ints[VarCount];
-    Operand size = (copy ? vc : vc - fr.pl) + (ints[ValueCount] - ints[StackBase]) + 1;
-    saved = st.used;
+    const Operand pl = ints[ParamLast], vc = ints[VarCount], sf = ints[StaticFirst];
+    Operand size = (copy ? vc : vc - pl) + (ints[ValueCount] - ints[StackBase]) + 1;
+    const int saved = st.used;
     if (static_cast<long long>(saved) + size >= st.max || activations >= kMaxActivations) {
         ReportFormulaErr(D::type, "StackOverFlow", D::type, f);
-        return false;
+        return Arith<D>::Zero();
     }
     st.used = static_cast<int>(saved + size);
     ++st.nestedDepth;
     V *R = static_cast<V *>(st.data);
+    V *F, *P;
     if (copy) {
-        fr.F = R + saved;
-        for (Operand i = 0; i <= fr.pl; ++i) fr.F[i] = para ? para[i] : Arith<D>::Zero();
-        fr.P = fr.F;
+        F = P = R + saved;
+        for (Operand i = 0; i <= pl; ++i) F[i] = para ? para[i] : Arith<D>::Zero();
     } else {
-        // Parameters resolve to the caller's array, so the frame starts with the
-        // first automatic variable.
-        fr.F = R + saved - fr.pl - 1;
-        fr.P = para;
+        F = R + saved - pl - 1;
+        P = para;
     }
-    Operand autoEnd = fr.sf < vc ? fr.sf : vc;
-    for (Operand v = fr.pl + 1; v < autoEnd; ++v) fr.F[v] = Arith<D>::Zero();
-    f->code[RunStateByte] = RunNested;
-    return true;
-}
-
-template <class D>
-void LeaveNested(EvalStack &st, const Frame<D> &fr, typename D::Value *para, bool copy, int saved) {
+    ZeroAutomatics(F, pl, sf, vc);
+    std::uint8_t &state = f->code[RunStateByte];
+    state = RunNested;
+    ++activations;
+    V result = Run<D, true>(f, P, F);
+    --activations;
+    if (state == RunOuter) state = RunIdle;
     st.used = saved;
     if (copy && para)
-        for (Operand i = 0; i <= fr.pl; ++i) para[i] = fr.P[i];
+        for (Operand i = 0; i <= pl; ++i) para[i] = P[i];
     if (--st.nestedDepth == 0 && st.pendingData) ApplyPendingStack(st);
-}
-
-// The formula is already running (recursion, or a function evaluating a running
-// formula): a frame of its own on the domain's stack.
-template <class D>
-QUOREL_NOINLINE typename D::Value EvaluateNested(CompiledFormula *f, typename D::Value *para) {
-    using V = typename D::Value;
-    EvalStack &st = StackOf(D::type);
-    V *vals = static_cast<V *>(f->values);
-    Frame<D> fr{para, vals, vals, f->ints[ParamLast], f->ints[StaticFirst]};
-    bool copy = st.copyArgs != 0;
-    st.copyArgs = 1;
-    int saved = 0;
-    if (!EnterNested<D>(f, st, fr, para, copy, saved)) return Arith<D>::Zero();
-    ++activations;
-    V result = Run<D, true>(f, para, &fr);
-    --activations;
-    std::uint8_t &state = f->code[RunStateByte];
-    if (state == RunOuter) state = RunIdle;
-    LeaveNested<D>(st, fr, para, copy, saved);
     return result;
 }
 
@@ -561,6 +642,17 @@ QUOREL_NOINLINE typename D::Value Unusable(CompiledFormula *f) {
     return Arith<D>::Zero();
 }
 
+// A formula calling a formula of its own domain. A running callee goes nested and
+// uses the arguments where they stand on the caller's stack, which stays valid
+// for the whole call; this is the in-place mode without the detour through the
+// engine-wide copy flag.
+template <class D>
+typename D::Value CallSameDomain(CompiledFormula *h, typename D::Value *args) {
+    if (h->ints[CodeStart] < 0) return Unusable<D>(h);
+    if (h->code[RunStateByte] == RunIdle) return Run<D, false>(h, args, nullptr);
+    return EvaluateNested<D>(h, args, false);
+}
+
 }  // namespace
 
 template <class D>
@@ -568,7 +660,10 @@ typename D::Value Evaluate(CompiledFormula *f, typename D::Value *para) {
     if (!f) return Arith<D>::Zero();
     if (f->ints[CodeStart] < 0) return Unusable<D>(f);
     if (f->code[RunStateByte] == RunIdle) return Run<D, false>(f, para, nullptr);
-    return EvaluateNested<D>(f, para);
+    EvalStack &st = StackOf(D::type);
+    bool copy = st.copyArgs != 0;
+    st.copyArgs = 1;
+    return EvaluateNested<D>(f, para, copy);
 }
 
 namespace {

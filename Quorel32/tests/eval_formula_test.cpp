@@ -2,6 +2,8 @@
 // loops ended by errors, calls across domains, invalidated formulas.
 #include <climits>
 
+#include "api/engine.h"
+#include "eval/formula.h"
 #include "eval_text_util.h"
 
 using namespace evaltext;
@@ -36,6 +38,30 @@ TEST_F(Recursion, NeedsSetRealStackMaxAndIsBoundedByIt) {
     n = 1000;
     EXPECT_DOUBLE_EQ(RealCal(f, &n), INFINITY);
     EXPECT_EQ(TestRunErr(), 0);
+}
+
+// Recursion runs in the caller's dispatch loop up to a fixed depth and on the machine
+// stack beyond it; results, automatic variables and copy-back must not tell the two
+// apart.
+TEST_F(Recursion, DeepAndShallowActivationsBehaveAlike) {
+    Real("SetRealStackMax(100000)");
+    void *s = RealF("s(n) = which(n == 0, 0, n + s(n - 1))");
+    for (double n : {1.0, 1023.0, 1024.0, 1025.0, 2500.0}) {
+        double a = n;
+        EXPECT_EQ(RealCal(s, &a), n * (n + 1) / 2) << n;
+        EXPECT_EQ(TestRunErr(), 0);
+    }
+    // Each activation has its own automatic variable, zero on entry.
+    void *k = RealF("k(n : a, b) = b = b + a, a = n, if(n, k(n - 1)), a + b");
+    double n = 1500;
+    EXPECT_EQ(RealCal(k, &n), 1500.0);
+    // A parameter passed by reference reaches every caller on the way back.
+    void *c = RealF("c(x, d) = if(d, c(&x, d - 1)), x = x + 1");
+    double p[2] = {0, 1200};
+    EXPECT_EQ(RealCal(c, p), 1201.0);
+    EXPECT_EQ(p[0], 1201.0);
+    EXPECT_EQ(quorel::StackOf(quorel::DomainReal).used, 1);
+    EXPECT_EQ(quorel::StackOf(quorel::DomainReal).nestedDepth, 0);
 }
 
 TEST_F(Recursion, IntegerAndComplexHaveTheirOwnStacks) {
