@@ -200,6 +200,8 @@ void MainWindow::BuildFormulaPage(QWidget *page) {
     Captioned<QLabel>(page, "标签6", "计算结果：", {6, 238, 64, 14});
     formulaResult = Place<QLineEdit>(page, "编辑框6", {0, 257, 304, 32}, 19, true);
     formula->setAccessibleName(U("公式"));
+    // A one-line box would otherwise cut long texts at 32767 characters without a word.
+    for (QLineEdit *box : {expression, cache, formulaResult}) box->setMaxLength(1 << 24);
     formulaResult->setAccessibleName(U("计算结果"));
 }
 

@@ -111,6 +111,12 @@ class WindowTest : public QObject {
         }
     }
 
+    void longExpressionsAreNotCut() {
+        const std::string longText(40000, '1');
+        f->view().setText(Box::Expression, longText);
+        QCOMPARE(f->text(Box::Expression).size(), longText.size());
+    }
+
     void functionListInsertsAtTheCaret() {
         auto *expr = f->find<QLineEdit>("编辑框1");
         auto *list = f->find<QComboBox>("组合框3");
