@@ -45,6 +45,14 @@ void Release(T *&p, int &cap) {
     cap = 0;
 }
 
+// Contents are not kept: a compile run that grew a buffer starts again from scratch.
+template <class T>
+bool Regrow(T *&p, int &cap) {
+    int n = GrownCount(cap);
+    Release(p, cap);
+    return Ensure(p, cap, n);
+}
+
 void ReleaseTokens(BuildBuffers &b) {
     qfree(b.tokenKinds);
     qfree(b.opStack);
@@ -114,16 +122,8 @@ bool GrowBuildBuffers(BuildBuffers &b, int growCode, int domain) {
             ReleaseTokens(b);
             return AllocTokens(b, n);
         }
-        case GrowCodeBuf: {
-            int n = GrownCount(b.codeCap);
-            Release(b.code, b.codeCap);
-            return Ensure(b.code, b.codeCap, n);
-        }
-        case GrowInts: {
-            int n = GrownCount(b.intCap);
-            Release(b.ints, b.intCap);
-            return Ensure(b.ints, b.intCap, n);
-        }
+        case GrowCodeBuf: return Regrow(b.code, b.codeCap);
+        case GrowInts: return Regrow(b.ints, b.intCap);
         case GrowValues: {
             int i = domain - 1;
             int n = GrownCount(b.valueCap[i]);
@@ -132,21 +132,9 @@ bool GrowBuildBuffers(BuildBuffers &b, int growCode, int domain) {
             b.valueCap[i] = 0;
             return EnsureValues(b, domain, n);
         }
-        case GrowCalls: {
-            int n = GrownCount(b.callCap);
-            Release(b.calls, b.callCap);
-            return Ensure(b.calls, b.callCap, n);
-        }
-        case GrowJumps: {
-            int n = GrownCount(b.jumpCap);
-            Release(b.jumps, b.jumpCap);
-            return Ensure(b.jumps, b.jumpCap, n);
-        }
-        case GrowAssigns: {
-            int n = GrownCount(b.assignCap);
-            Release(b.assigns, b.assignCap);
-            return Ensure(b.assigns, b.assignCap, n);
-        }
+        case GrowCalls: return Regrow(b.calls, b.callCap);
+        case GrowJumps: return Regrow(b.jumps, b.jumpCap);
+        case GrowAssigns: return Regrow(b.assigns, b.assignCap);
         default:
             return false;
     }
