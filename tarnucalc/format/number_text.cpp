@@ -1,4 +1,5 @@
 // Number to text and back.
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -110,12 +111,30 @@ size_t scanNumber(const std::string &s, size_t i) {
     return i;
 }
 
+// "inf", "infinity" and "nan" after an optional sign, any case, as atof reads them, so
+// the texts NumberToText writes for non-finite values read back as themselves (the
+// money text of an infinite result is then the overflow text, not the text for zero).
+double nonFinite(const std::string &s, size_t i) {
+    bool negative = i < s.size() && s[i] == '-';
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    auto startsWith = [&](const char *word) {
+        for (size_t k = 0; word[k]; ++k)
+            if (i + k >= s.size() || std::tolower(static_cast<unsigned char>(s[i + k])) != word[k])
+                return false;
+        return true;
+    };
+    if (startsWith("inf")) return negative ? -HUGE_VAL : HUGE_VAL;
+    if (startsWith("nan")) return std::nan("");
+    return 0;
+}
+
 }  // namespace
 
 double TextToNumber(std::string_view text) {
     std::string s = FoldFullWidth(text);
     size_t i = 0;
     while (i < s.size() && isBlank(s[i])) ++i;
+    if (double special = nonFinite(s, i); special != 0) return special;
     size_t end = scanNumber(s, i);
     if (end == i) return 0;
     // from_chars takes no '+' and ignores the locale, unlike atof.

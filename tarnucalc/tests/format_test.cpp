@@ -102,10 +102,19 @@ TEST(TextToNumber, AtofRules) {
     EXPECT_EQ(TextToNumber("2e+"), 2);
     EXPECT_EQ(TextToNumber("."), 0);
     EXPECT_EQ(TextToNumber(""), 0);
-    EXPECT_EQ(TextToNumber("inf"), 0);
+    EXPECT_EQ(TextToNumber("infinite"), HUGE_VAL);
+    EXPECT_EQ(TextToNumber(" -INF"), -HUGE_VAL);
+    EXPECT_TRUE(std::isnan(TextToNumber("nan")));
+    EXPECT_EQ(TextToNumber("in"), 0);
     EXPECT_EQ(TextToNumber("0x10"), 0);
     EXPECT_TRUE(std::isinf(TextToNumber("1e999")));
     EXPECT_EQ(TextToNumber("1e-999"), 0);
+}
+
+TEST(TextToNumber, ReadsBackNonFiniteTexts) {
+    for (double x : {HUGE_VAL, -HUGE_VAL}) EXPECT_EQ(TextToNumber(NumberToText(x)), x);
+    EXPECT_TRUE(std::isnan(TextToNumber(NumberToText(std::nan("")))));
+    EXPECT_EQ(MoneyText(TextToNumber(NumberToText(HUGE_VAL))), "溢出");
 }
 
 TEST(TextToNumber, FullWidthFolding) {
