@@ -21,10 +21,10 @@ struct RunErrSlot {
 // Recursion stack of one domain's evaluator.
 struct EvalStack {
     void *data;
-    int max;            // capacity in elements
-    int used;           // first free element; element 0 is never used
+    int max;                // capacity in elements
+    int used;               // first free element; element 0 is never used
     std::uint8_t copyArgs;  // 1: nested activations copy their arguments
-    int nestedDepth;    // nested activations running on this stack
+    int nestedDepth;        // nested activations running on this stack
     // A resize asked for while nested activations run: their frames live in `data`,
     // so the new stack waits here until the last of them has ended.
     void *pendingData;
@@ -47,14 +47,34 @@ struct Engine {
     KeyNode root;                 // the key tree's root: the empty key, never freed
     RunErrSlot runErr;
     QuorelFreeCallback freeCallback;
-    EvalStack stacks[3];          // per domain (index domain - 1)
-    std::uint8_t teardown;        // 1 normally; 0 while FreeQuorel sweeps formulas
+    EvalStack stacks[3];    // per domain (index domain - 1)
+    std::uint8_t teardown;  // 1 normally; 0 while FreeQuorel sweeps formulas
+    // Engine calls under way that can run host code (evaluations, compiles with their
+    // lock test, deletions with their release run): while one is, the host code it
+    // runs must not tear the engine down under it.
+    int busy;
     EnumState enumState;
     alignas(16) unsigned char lastCross[16];  // raw result of the last cross-domain call
 };
 
 extern Engine g;
 
-inline EvalStack &StackOf(int domain) { return g.stacks[domain - 1]; }
+inline EvalStack &StackOf(int domain) {
+    return g.stacks[domain - 1];
+}
+
+// Marks an engine call that may run host code for its whole extent.
+struct BusyScope {
+    BusyScope() { ++g.busy; }
+    ~BusyScope() { --g.busy; }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+};
+
+// Whether the engine may be torn down now: not from host code that an engine call
+// is running, nor from a delete function that the teardown sweep itself called.
+inline bool CanTearDown() {
+    return g.busy == 0 && g.teardown != 0;
+}
 
 }  // namespace quorel

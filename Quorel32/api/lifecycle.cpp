@@ -44,9 +44,15 @@ using namespace quorel;
 
 extern "C" {
 
-QUOREL_API const char *QUOREL_CALL QuorelVer(void) { return kVersion; }
+QUOREL_API const char *QUOREL_CALL QuorelVer(void) {
+    return kVersion;
+}
 
 QUOREL_API void QUOREL_CALL FreeQuorel(void) {
+    // From inside a host function, callback or delete function the engine is still
+    // in use further up the stack: freeing it would pull code and stacks from under
+    // the running call, so the request is ignored.
+    if (!CanTearDown()) return;
     FreeBuildBuffers(g.build);
     g.teardown = 0;
     DestroyList(DomainInt);
@@ -58,6 +64,7 @@ QUOREL_API void QUOREL_CALL FreeQuorel(void) {
 }
 
 QUOREL_API bool QUOREL_CALL InitQuorel(void) {
+    if (!CanTearDown()) return false;  // refused, as FreeQuorel is; nothing changes
     FreeQuorel();
     if (!AllocBuildBuffers(g.build)) {
         FreeQuorel();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "../api/alloc.h"
+#include "../api/engine.h"
 #include "../api/runerr.h"
 #include "../keys/modules.h"
 #include "body.h"
@@ -93,6 +94,7 @@ int Install(CompiledFormula *rec, int module) {
 template <class D>
 int Compile(const char *text, int module, void **hFor, int *nPara, typename D::Value **para,
             int *errBegin, int *errEnd) {
+    BusyScope busy;  // the lock function and a failed record's release run are host code
     int spareBegin, spareEnd;
     if (!errBegin) errBegin = &spareBegin;
     if (!errEnd) errEnd = &spareEnd;

@@ -33,7 +33,10 @@ void ReleaseRun(int domain, CompiledFormula *f) {
                 slots = static_cast<ComplexDomain::Value *>(f->values) + first;
                 break;
         }
+        // The callback must not destroy the formula a second time under us.
+        f->code[RunStateByte] = RunOuter;
         g.freeCallback(domain, slots, count);
+        f->code[RunStateByte] = RunIdle;
         return;
     }
     switch (domain) {

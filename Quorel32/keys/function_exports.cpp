@@ -21,10 +21,14 @@ QUOREL_API void QUOREL_CALL DeleteConstOrFunction(int keyType, const char *name)
     if (keyType < KeyIntFun || keyType > KeyComplexConst) return;
     int len = KeyLen(name);
     if (len == 0) return;
+    KeyEntry *e = KeySearch(name, len, keyType);
+    if (!e) return;
     if (keyType >= KeyIntConst) {
         // Constants a formula made to stay are left alone.
-        KeyEntry *e = KeySearch(name, len, keyType);
-        if (!e || e->del != HostConstDeleter) return;
+        if (e->del != HostConstDeleter) return;
+    } else if (CalledByRunningFormula(static_cast<const FunctionNode *>(e->value))) {
+        // A running caller would call the freed function on its next use.
+        return;
     }
     KeyRemove(name, len, keyType);
 }

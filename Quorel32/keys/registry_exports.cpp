@@ -162,6 +162,7 @@ QUOREL_API void QUOREL_CALL DeleteFor(int forType, void *hFor) {
     if (!IsFormulaType(forType) || !hFor) return;
     auto *f = static_cast<CompiledFormula *>(hFor);
     if (InUse(f)) return;  // refused; IsFor still finds it
+    BusyScope busy;        // the release run and the free callback are host code
     Unlink(forType, f);
     DestroyFormula(forType, f);
 }

@@ -1,0 +1,103 @@
+// Host code that re-enters the engine from inside an engine call: host functions,
+// the free callback. Whatever it asks for, the call under way must not lose the
+// code, stacks or function records it is running on.
+#include <gtest/gtest.h>
+
+#include "Quorel32.h"
+#include "eval_text_util.h"
+
+using namespace evaltext;
+
+namespace {
+
+class ReEntry : public EvalText {
+  protected:
+    void SetUp() override {
+        EvalText::SetUp();
+        calls = 0;
+        initResult = true;
+    }
+    static int calls;
+    static bool initResult;
+
+    static double QUOREL_CALL DeleteSelf(int, double *, CallerInfo *) {
+        ++calls;
+        DeleteConstOrFunction(5, "victim");
+        return 1;
+    }
+    static double QUOREL_CALL DeleteSum(int, double *, CallerInfo *) {
+        ++calls;
+        DeleteConstOrFunction(5, "sum");
+        return 1;
+    }
+    static double QUOREL_CALL Free(int, double *, CallerInfo *) {
+        ++calls;
+        FreeQuorel();
+        return 1;
+    }
+    static double QUOREL_CALL Reinit(int, double *, CallerInfo *) {
+        ++calls;
+        initResult = InitQuorel();
+        return 1;
+    }
+};
+int ReEntry::calls = 0;
+bool ReEntry::initResult = true;
+
+TEST_F(ReEntry, AFunctionIsNotDeletedWhileAFormulaCallingItRuns) {
+    ASSERT_EQ(SetFunction(5, "victim", (void *)DeleteSelf, -1), 0);
+    void *h = RealF("f( : i) = i = 0, while(i < 3, victim(), i++), i");
+    EXPECT_EQ(RealCal(h, nullptr), 3);
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(TestRunErr(), 0);
+    // Once the caller has ended the deletion goes through and marks it unusable.
+    DeleteConstOrFunction(5, "victim");
+    EXPECT_EQ(RealCal(h, nullptr), 0);
+    EXPECT_EQ(TakeErr().type, 5);
+}
+
+TEST_F(ReEntry, ABuiltinIsNotDeletedUnderTheLoopThatRunsIt) {
+    ASSERT_EQ(SetFunction(5, "ds", (void *)DeleteSum, -1), 0);
+    RealF("inner(x) = ds() + x");
+    void *h = RealF(
+        "outer( : i, s) = i = 0, s = 0, while(i < 2, s = s + sum(\"inner\", 0, 2, 1), i++), s");
+    EXPECT_EQ(RealCal(h, nullptr), 2 * (3 + 3));
+    EXPECT_EQ(calls, 6);
+    EXPECT_EQ(TestRunErr(), 0);
+}
+
+TEST_F(ReEntry, FreeAndInitFromInsideAnEvaluationAreIgnored) {
+    ASSERT_EQ(SetFunction(5, "fr", (void *)Free, -1), 0);
+    ASSERT_EQ(SetFunction(5, "ri", (void *)Reinit, -1), 0);
+    void *f = RealF("g( : i) = i = 0, while(i < 3, fr(), ri(), i++), i");
+    EXPECT_EQ(RealCal(f, nullptr), 3);
+    EXPECT_EQ(calls, 6);
+    EXPECT_FALSE(initResult);
+    // The engine is as it was: the formula still runs, and outside any call the
+    // host can reset it.
+    EXPECT_EQ(RealCal(f, nullptr), 3);
+    EXPECT_TRUE(InitQuorel());
+}
+
+void *dying = nullptr;
+int callbacks = 0;
+void QUOREL_CALL DeleteAgain(int type, void *, int) {
+    ++callbacks;
+    DeleteFor(type, dying);
+}
+
+TEST_F(ReEntry, TheFreeCallbackCannotDestroyTheFormulaTwice) {
+    void *callee = RealF("gg(x) = x");
+    void *f = RealF("ff(x : static, a, free) = gg(x)");
+    ASSERT_TRUE(callee && f);
+    ExMsgWithQuorel(5, (void *)DeleteAgain, nullptr, nullptr);
+    DeleteFor(2, callee);  // ff is now unusable, so its statics go to the callback
+    dying = f;
+    callbacks = 0;
+    DeleteFor(2, f);
+    ExMsgWithQuorel(6, nullptr, nullptr, nullptr);
+    EXPECT_EQ(callbacks, 1);
+    EXPECT_FALSE(IsFor("ff", 2, 1, f, nullptr, 0));
+}
+
+}  // namespace
