@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Quorel32.h"
+#include "eval/formula.h"
 #include "eval_text_util.h"
 
 using namespace evaltext;
@@ -98,6 +99,25 @@ TEST_F(ReEntry, TheFreeCallbackCannotDestroyTheFormulaTwice) {
     ExMsgWithQuorel(6, nullptr, nullptr, nullptr);
     EXPECT_EQ(callbacks, 1);
     EXPECT_FALSE(IsFor("ff", 2, 1, f, nullptr, 0));
+}
+
+}  // namespace
+
+namespace {
+
+class HostMistakes : public EvalText {};
+
+TEST_F(HostMistakes, DeleteForWithTheWrongTypeLeavesTheFormulaAlone) {
+    void *named = RealF("rf(x) = x + 1");
+    void *unnamed = RealF("(x) = x + 2");
+    void *caller = RealF("rc(x) = rf(x)");
+    DeleteFor(1, named);  // an integer formula is asked for: not this one
+    DeleteFor(3, unnamed);
+    EXPECT_TRUE(IsFor("rf", 2, 1, named, static_cast<quorel::CompiledFormula *>(named)->values, 0));
+    double one = 1;
+    EXPECT_EQ(RealCal(caller, &one), 2);
+    EXPECT_EQ(RealCal(unnamed, &one), 3);
+    EXPECT_EQ(TestRunErr(), 0);
 }
 
 }  // namespace
