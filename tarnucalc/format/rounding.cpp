@@ -35,6 +35,8 @@ double RoundHalfUp(double x, int n) {
     } else {
         result = roundScaled(a);
     }
+    // A small negative value that rounds away entirely is zero, not "-0".
+    if (result == 0) return 0;
     return std::copysign(result, x);
 }
 

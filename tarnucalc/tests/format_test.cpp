@@ -55,6 +55,14 @@ TEST(RoundHalfUp, HalvesAwayFromZero) {
     EXPECT_EQ(RoundHalfUp(0, 3), 0);
 }
 
+TEST(RoundHalfUp, NegativeValuesRoundingToZeroShowNoSign) {
+    EXPECT_EQ(NumberToText(RoundHalfUp(-0.01, 1)), "0");
+    EXPECT_EQ(NumberToText(RoundHalfUp(-0.4, 0)), "0");
+    EXPECT_EQ(NumberToText(RoundHalfUp(-40, -2)), "0");
+    EXPECT_EQ(FixedDecimals(-0.001, 2), "0.00");
+    EXPECT_EQ(FixedDecimals(-0.005, 2), "-0.01");
+}
+
 TEST(RoundHalfUp, ExtremeDigitsKeepTheValue) {
     EXPECT_EQ(RoundHalfUp(1.5, 400), 1.5);
     EXPECT_EQ(RoundHalfUp(1.5, -400), 0);
