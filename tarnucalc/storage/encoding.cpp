@@ -47,6 +47,12 @@ bool convert(const char *to, const char *from, const std::string &in, std::strin
     return ok;
 }
 
+bool hasNonAscii(const std::string &s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
+}
+
 }  // namespace
 
 bool isValidUtf8(const std::string &s) {
@@ -61,12 +67,15 @@ std::string decodeFileText(const std::string &bytes, FileEncoding *encoding) {
         convert("UTF-8", "UTF-8", bytes.substr(3), out, false, "\xEF\xBF\xBD");
         return out;
     }
-    *encoding = FileEncoding::Gb18030;
-    if (convert("UTF-8", "GB18030", bytes, out, true, "")) return out;
-    if (isValidUtf8(bytes)) {
+    // Text from a UTF-8 editor mostly passes as GB18030 too, as nonsense characters, while
+    // GB2312 text with Chinese in it is almost never valid UTF-8: valid UTF-8 with
+    // characters beyond ASCII is UTF-8.
+    if (hasNonAscii(bytes) && isValidUtf8(bytes)) {
         *encoding = FileEncoding::Utf8;
         return bytes;
     }
+    *encoding = FileEncoding::Gb18030;
+    if (convert("UTF-8", "GB18030", bytes, out, true, "")) return out;
     convert("UTF-8", "GB18030", bytes, out, false, "\xEF\xBF\xBD");
     return out;
 }

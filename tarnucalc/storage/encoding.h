@@ -1,5 +1,6 @@
 // File texts: GB18030 on disk (the superset of the original program's GB2312), UTF-8 in
-// the program. A file that starts with a UTF-8 byte-order mark is UTF-8.
+// the program. A file that starts with a UTF-8 byte-order mark is UTF-8, and so is one
+// whose bytes beyond ASCII are all valid UTF-8 (what a UTF-8 editor writes).
 #ifndef TARNU_STORAGE_ENCODING_H
 #define TARNU_STORAGE_ENCODING_H
 
@@ -10,7 +11,7 @@ namespace tarnu {
 enum class FileEncoding {
     Gb18030,
     Utf8Bom,  // kept when the file is written back
-    Utf8,     // no mark, but not GB18030 either: a file written by a UTF-8 editor
+    Utf8,     // no mark: a file written by a UTF-8 editor, kept so when written back
 };
 
 // Decodes file bytes to UTF-8 and tells which encoding they were in. Bytes that fit no

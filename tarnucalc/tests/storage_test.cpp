@@ -88,6 +88,21 @@ TEST(Profile, Utf8WithMarkStaysUtf8) {
     EXPECT_EQ(slurp(ini.path()), "\xEF\xBB\xBF[总在最前]\r\n总在最前=假\r\n");
 }
 
+// A UTF-8 editor's text that GB18030 would also take, as nonsense characters.
+TEST(Profile, Utf8WithoutMarkIsReadAndKeptAsUtf8) {
+    TempDir dir;
+    ProfileFile ini(dir.file("u.ini"));
+    spit(ini.path(), "[保留位数]\n保留位数=3\n");
+    EXPECT_EQ(ini.getText("保留位数", "保留位数"), "3");
+    ASSERT_TRUE(ini.set("保留位数", "保留位数", "4"));
+    EXPECT_EQ(slurp(ini.path()), "[保留位数]\n保留位数=4\n");
+    std::string path = dir.file("f.txt");
+    spit(path, "中文1");
+    TextFile f = readTextFile(path);
+    EXPECT_EQ(f.text, "中文1");
+    EXPECT_EQ(f.encoding, FileEncoding::Utf8);
+}
+
 TEST(Profile, UnchangedValuesLeaveTheFileAlone) {
     TempDir dir;
     ProfileFile ini(dir.file("g.ini"));
