@@ -88,6 +88,18 @@ tarnu::KeyKind KindOf(const QKeyEvent *key) {
     return tarnu::KeyKind::Other;
 }
 
+// Shift+Enter would put a line separator inside the line, which looks like a line break
+// but is none for the history's lines, the formula's two lines or the files: it breaks
+// the line like Enter does. True when it did.
+bool PlainLineBreak(QPlainTextEdit *box, const QKeyEvent *key) {
+    const int k = key->key();
+    if ((k != Qt::Key_Return && k != Qt::Key_Enter) || !(key->modifiers() & Qt::ShiftModifier))
+        return false;
+    box->insertPlainText(QStringLiteral("\n"));
+    box->ensureCursorVisible();
+    return true;
+}
+
 bool IsInput(QEvent::Type t) {
     switch (t) {
         case QEvent::KeyPress:
@@ -502,8 +514,9 @@ void QtView::connectControls() {
     });
     w.closeHandler = [this] { return closeRequested(); };
     connect(w.busy, &BusyPanel::cancelRequested, this, &QtView::cancelCalculation);
-    for (QWidget *box : {static_cast<QWidget *>(w.expression), static_cast<QWidget *>(w.history),
-                         static_cast<QWidget *>(w.formulaResult)})
+    for (QWidget *box :
+         {static_cast<QWidget *>(w.expression), static_cast<QWidget *>(w.history),
+          static_cast<QWidget *>(w.formulaResult), static_cast<QWidget *>(w.formula)})
         box->installEventFilter(this);
 }
 
@@ -562,8 +575,9 @@ bool QtView::boxKey(QObject *watched, QKeyEvent *key) {
         cancelled_ = false;
         controller_->onHistoryEnter();
         // A cancelled recalculation leaves the line as it was, without the line break.
-        return cancelled_;
+        return cancelled_ || PlainLineBreak(window_.history, key);
     }
+    if (watched == window_.formula) return PlainLineBreak(window_.formula, key);
     return false;
 }
 

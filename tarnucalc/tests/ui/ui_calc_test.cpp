@@ -134,6 +134,24 @@ class CalcPageTest : public QObject {
         QCOMPARE(history->toPlainText(), QStringLiteral("F(x,y)=x+y\nF(1,2)=3\n\n"));
     }
 
+    // Shift+Enter breaks lines like Enter, not with a separator inside the line.
+    void shiftEnterBreaksLinesInMultiLineBoxes() {
+        f->click(f->find<QPushButton>("超级按钮5"));
+        auto *editor = f->find<QPlainTextEdit>("编辑框5");
+        editor->setPlainText(QStringLiteral("F(x,y)=x*y"));
+        editor->moveCursor(QTextCursor::End);
+        QTest::keyClick(editor, Qt::Key_Return, Qt::ShiftModifier);
+        f->type(editor, "F(2,3)");
+        f->click(f->find<QPushButton>("按钮7"));
+        QCOMPARE(f->find<QLineEdit>("编辑框6")->text(), QStringLiteral("6"));
+        history->setPlainText(QStringLiteral("5*6"));
+        history->moveCursor(QTextCursor::End);
+        QTest::keyClick(history, Qt::Key_Return, Qt::ShiftModifier);
+        f->type(history, "7*8");
+        f->press(history, Qt::Key_Return);
+        QCOMPARE(f->text(Box::History), std::string("5*6=30\n7*8=56\n"));
+    }
+
     // The real engine's endless loop: stopped by Esc, and the next calculation works.
     void escapeStopsAnEndlessLoop() {
         f->type(expr, "while(1,1)");
