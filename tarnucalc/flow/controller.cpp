@@ -209,7 +209,13 @@ void Controller::updateMoneyBox() {
 
 // The expression box shows the new result; the history and the clipboard record it.
 void Controller::showResult(const std::string &historyText, const std::string &copyText) {
-    if (!historyText.empty()) view_.appendText(Box::History, historyText);
+    if (!historyText.empty()) {
+        // A record starts a line of its own, also after text typed at the end of the box:
+        // "7*8" followed by "1+2=3" would read as 7*81+2=3.
+        const std::string box = view_.text(Box::History);
+        const bool open = !box.empty() && box.back() != '\n';
+        view_.appendText(Box::History, (open ? "\n" : "") + historyText);
+    }
     view_.setText(Box::Expression, lastResult_);
     view_.setTextColour(Box::Expression, ResultColour);
     copyResult(copyText);

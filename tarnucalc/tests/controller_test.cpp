@@ -122,6 +122,16 @@ TEST_F(Calc, NonFiniteResultsReadAsText) {
     EXPECT_EQ(history(), "1/0=inf\n");
 }
 
+TEST_F(Calc, RecordsStartALineOfTheirOwn) {
+    start();
+    view.setText(Box::History, "7*8");  // typed into the box, no Enter
+    enter("1+2");
+    EXPECT_EQ(history(), "7*8\n1+2=3\n");
+    view.setText(Box::History, "note");
+    controller.calculateFormula();
+    EXPECT_EQ(history(), "note\nF(x,y)=x+y\nF(1,2)=3\n\n");
+}
+
 TEST_F(Calc, HistoryLineRecalculation) {
     start();
     view.setText(Box::History, "1+2=3\n5*6\n\n");
