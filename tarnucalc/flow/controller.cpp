@@ -475,7 +475,11 @@ void Controller::onOpenFormulaButton() {
 void Controller::onSaveFormulaButton() {
     std::string path = view_.saveFileDialog({locations_.formulaDir, kSaveFilter, ".txt"});
     if (path.empty()) return;
-    if (!writeTextFile(path, toFileLines(view_.text(Box::FormulaEditor)))) {
+    // A file that is replaced keeps its encoding, so the editor that wrote it still reads it.
+    TextFile existing = readTextFile(path);
+    FileEncoding encoding =
+        existing.status == ReadStatus::Ok ? existing.encoding : FileEncoding::Gb18030;
+    if (!writeTextFile(path, toFileLines(view_.text(Box::FormulaEditor)), encoding)) {
         view_.setText(Box::FormulaResult, kUnwritableFormula);
         return;
     }

@@ -158,6 +158,14 @@ TEST_F(Calc, FormulaFilesOpenSaveAndReopen) {
     again.onOpenFormulaButton();
     EXPECT_EQ(next.caption, "公式：d.txt");
     EXPECT_EQ(ProfileFile(dir.file("配置.ini")).getText("公式", "公式路径"), dir.file("d.txt"));
+
+    // A file from a UTF-8 editor is saved back in UTF-8.
+    spit(dir.file("u.txt"), "F(x,y)=x+y\nF(1,2)\n说明\n");
+    next.dialogAnswers = {dir.file("u.txt"), dir.file("u.txt")};
+    again.onOpenFormulaButton();
+    next.appendText(Box::FormulaEditor, "二");
+    again.onSaveFormulaButton();
+    EXPECT_EQ(slurp(dir.file("u.txt")), "F(x,y)=x+y\r\nF(1,2)\r\n说明\r\n二");
 }
 
 TEST_F(Calc, FormulaFileFailuresLoseNothing) {
