@@ -189,7 +189,14 @@ void QtView::setText(Box box, const std::string &text) {
         line->setText(Q(text));
         line->end(false);
     } else if (auto *multi = qobject_cast<QPlainTextEdit *>(w)) {
-        multi->setPlainText(ForBox(text));
+        if (text.empty()) {
+            // Emptied as an edit, so Ctrl+Z brings back a history cleared by a slip on "C↓".
+            QTextCursor all(multi->document());
+            all.select(QTextCursor::Document);
+            all.removeSelectedText();
+        } else {
+            multi->setPlainText(ForBox(text));
+        }
         multi->moveCursor(QTextCursor::End);
     }
 }

@@ -146,6 +146,10 @@ class WindowTest : public QObject {
         f->view().setText(Box::History, "1\n");
         f->click(f->find<QPushButton>("按钮5"));
         QCOMPARE(f->text(Box::History), std::string());
+        // A history cleared by mistake comes back with Ctrl+Z.
+        auto *history = f->find<QPlainTextEdit>("编辑框2");
+        QTest::keyClick(history, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f->text(Box::History), std::string("1\n"));
     }
 
     // The file dialogs are answered by the test; what they were asked and what the
