@@ -74,6 +74,10 @@ class ConsoleRun {
 
     // 0 done, 1 refused, 3 fatal.
     int expression(const std::string &text) {
+        if (text.empty()) {
+            err_ << "tarnucalc: an empty expression has nothing to calculate\n";
+            return 1;
+        }
         view_.setText(Box::Expression, text);
         view_.setTextColour(Box::Expression, InputColour);
         std::string before = view_.text(Box::History);

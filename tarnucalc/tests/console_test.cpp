@@ -82,6 +82,9 @@ TEST_F(Console, BadOptions) {
     EXPECT_EQ(run({"--digits", "99"}), 2);
     EXPECT_EQ(run({"-e"}), 2);
     EXPECT_EQ(run({"--what"}), 2);
+    err.str("");
+    EXPECT_EQ(run({"-e", ""}), 1);  // refused with a word, not silently
+    EXPECT_EQ(err.str(), "tarnucalc: an empty expression has nothing to calculate\n");
 }
 
 TEST_F(Console, MissingEngineStops) {
