@@ -60,8 +60,19 @@ bool isValidUtf8(const std::string &s) {
     return convert("UTF-8", "UTF-8", s, out, true, "");
 }
 
+bool isUtf16(const std::string &bytes) {
+    return bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0;
+}
+
 std::string decodeFileText(const std::string &bytes, FileEncoding *encoding) {
     std::string out;
+    if (isUtf16(bytes)) {
+        bool little = bytes[0] == '\xFF';
+        *encoding = little ? FileEncoding::Utf16Le : FileEncoding::Utf16Be;
+        convert("UTF-8", little ? "UTF-16LE" : "UTF-16BE", bytes.substr(2), out, false,
+                "\xEF\xBF\xBD");
+        return out;
+    }
     if (bytes.compare(0, 3, kBom) == 0) {
         *encoding = FileEncoding::Utf8Bom;
         convert("UTF-8", "UTF-8", bytes.substr(3), out, false, "\xEF\xBF\xBD");
@@ -90,6 +101,12 @@ std::string encodeFileText(const std::string &utf8, FileEncoding encoding) {
             return kBom + utf8;
         case FileEncoding::Utf8:
             return utf8;
+        case FileEncoding::Utf16Le:
+            convert("UTF-16LE", "UTF-8", utf8, out, false, "?");
+            return "\xFF\xFE" + out;
+        case FileEncoding::Utf16Be:
+            convert("UTF-16BE", "UTF-8", utf8, out, false, "?");
+            return "\xFE\xFF" + out;
     }
     return utf8;
 }

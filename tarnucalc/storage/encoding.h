@@ -12,7 +12,12 @@ enum class FileEncoding {
     Gb18030,
     Utf8Bom,  // kept when the file is written back
     Utf8,     // no mark: a file written by a UTF-8 editor, kept so when written back
+    Utf16Le,  // with its byte-order mark, as Windows editors save "Unicode" text
+    Utf16Be,
 };
+
+// True when bytes start with a UTF-16 byte-order mark (their NUL bytes are no text end).
+bool isUtf16(const std::string &bytes);
 
 // Decodes file bytes to UTF-8 and tells which encoding they were in. Bytes that fit no
 // encoding come out as U+FFFD.

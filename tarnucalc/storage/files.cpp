@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -72,6 +73,12 @@ TextFile readTextFile(const std::string &path) {
     TextFile file;
     file.status = readFileBytes(path, file.raw);
     if (file.status != ReadStatus::Ok) return file;
+    // UTF-16 text is full of NUL bytes: it ends at its first NUL character instead.
+    if (isUtf16(file.raw)) {
+        file.text = decodeFileText(file.raw, &file.encoding);
+        file.text.resize(std::min(file.text.size(), file.text.find('\0')));
+        return file;
+    }
     std::string bytes = file.raw.substr(0, file.raw.find('\0'));
     file.text = decodeFileText(bytes, &file.encoding);
     return file;

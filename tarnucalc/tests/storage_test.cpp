@@ -161,6 +161,38 @@ TEST(Files, TextFilesDecodeAndCutAtNul) {
     EXPECT_EQ(f.encoding, FileEncoding::Utf8);
 }
 
+// Windows editors save "Unicode" text as UTF-16 with a mark: its NUL bytes are no end of
+// the text, and a file written back must not lose what it held.
+TEST(Files, Utf16WithMarkReadsWholeAndStaysUtf16) {
+    TempDir dir;
+    std::string path = dir.file("h.txt");
+    const char le[] =
+        "\xFF\xFE"
+        "1\0+\0"
+        "2\0=\0"
+        "3\0\r\0\n\0"
+        "\x1F\x77";  // 1+2=3, 真
+    const std::string utf16(le, sizeof le - 1);
+    spit(path, utf16);
+    TextFile f = readTextFile(path);
+    EXPECT_EQ(f.text, "1+2=3\r\n真");
+    EXPECT_EQ(f.encoding, FileEncoding::Utf16Le);
+    ASSERT_TRUE(writeTextFile(path, f.text, f.encoding));
+    EXPECT_EQ(slurp(path), utf16);
+
+    ProfileFile ini(dir.file("u.ini"));
+    const char be[] =
+        "\xFE\xFF"
+        "\0[\0s\0]\0\n"
+        "\0k\0=\0v";
+    std::string bytes(be, sizeof be - 1);
+    spit(ini.path(), bytes);
+    EXPECT_EQ(ini.getText("s", "k"), "v");
+    ASSERT_TRUE(ini.set("s", "k", "w"));
+    bytes.back() = 'w';
+    EXPECT_EQ(slurp(ini.path()), bytes);
+}
+
 TEST(Files, LineEndsAndNames) {
     EXPECT_EQ(toBoxLines("a\r\nb\r\n"), "a\nb\n");
     EXPECT_EQ(toFileLines("a\nb\n"), "a\r\nb\r\n");
