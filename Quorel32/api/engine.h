@@ -49,9 +49,10 @@ struct Engine {
     QuorelFreeCallback freeCallback;
     EvalStack stacks[3];    // per domain (index domain - 1)
     std::uint8_t teardown;  // 1 normally; 0 while FreeQuorel sweeps formulas
-    // Engine calls under way that can run host code (evaluations, compiles with their
-    // lock test, deletions with their release run): while one is, the host code it
-    // runs must not tear the engine down under it.
+    // Compiles (their lock test, a failed record's release run) and deletions (the
+    // release run, the free callback) under way: host code they run must not tear
+    // the engine down under them. Running evaluations are seen by their formulas'
+    // run state instead, which keeps the evaluation exports free of bookkeeping.
     int busy;
     EnumState enumState;
     alignas(16) unsigned char lastCross[16];  // raw result of the last cross-domain call
@@ -72,9 +73,8 @@ struct BusyScope {
 };
 
 // Whether the engine may be torn down now: not from host code that an engine call
-// is running, nor from a delete function that the teardown sweep itself called.
-inline bool CanTearDown() {
-    return g.busy == 0 && g.teardown != 0;
-}
+// is running (an evaluation, compile or deletion), nor from a delete function that
+// the teardown sweep itself called.
+bool CanTearDown();
 
 }  // namespace quorel

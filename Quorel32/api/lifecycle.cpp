@@ -25,6 +25,39 @@ void RegisterTable(int keyType, BuiltinTable table) {
                          table.defs[i].paraCode);
 }
 
+bool ChainRunning(const CompiledFormula *f) {
+    for (; f; f = f->next)
+        if (f->code && f->code[RunStateByte] != RunIdle) return true;
+    return false;
+}
+
+// Whether any registered formula has an activation under way: a pre-order walk of
+// the key tree through its parent links, and the unnamed lists.
+bool AnyFormulaRunning() {
+    for (const CompiledFormula *head : g.unnamed)
+        if (ChainRunning(head)) return true;
+    const KeyNode *n = &g.root;
+    for (;;) {
+        for (const KeyEntry *e = n->entries; e; e = e->next)
+            if (e->type >= KeyIntFor && e->type <= KeyComplexFor &&
+                ChainRunning(static_cast<const CompiledFormula *>(e->value)))
+                return true;
+        if (const KeyNode *down = n->child[0] ? n->child[0] : n->child[1]) {
+            n = down;
+            continue;
+        }
+        for (;;) {
+            const KeyNode *up = n->parent;
+            if (!up) return false;
+            if (up->child[0] == n && up->child[1]) {
+                n = up->child[1];
+                break;
+            }
+            n = up;
+        }
+    }
+}
+
 void FreeStacks() {
     for (EvalStack &s : g.stacks) {
         qfree(s.data);
@@ -37,6 +70,10 @@ void FreeStacks() {
 }
 
 }  // namespace
+
+bool CanTearDown() {
+    return g.busy == 0 && g.teardown != 0 && !AnyFormulaRunning();
+}
 
 }  // namespace quorel
 

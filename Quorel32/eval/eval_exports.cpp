@@ -1,6 +1,5 @@
 // The evaluate exports of the three domains.
 #include "../api/Quorel32.h"
-#include "../api/engine.h"
 #include "evaluator.h"
 
 using namespace quorel;
@@ -10,18 +9,15 @@ static_assert(sizeof(int) == sizeof(std::int32_t));
 extern "C" {
 
 QUOREL_API int QUOREL_CALL IntCal(void *hFor, int *para) {
-    BusyScope busy;
     return Evaluate<IntDomain>(static_cast<CompiledFormula *>(hFor), para);
 }
 
 QUOREL_API double QUOREL_CALL RealCal(void *hFor, double *para) {
-    BusyScope busy;
     return Evaluate<RealDomain>(static_cast<CompiledFormula *>(hFor), para);
 }
 
 QUOREL_API QuorelComplex *QUOREL_CALL ComplexCal(QuorelComplex *result, void *hFor,
                                                  QuorelComplex *para) {
-    BusyScope busy;
     QuorelComplex r = Evaluate<ComplexDomain>(static_cast<CompiledFormula *>(hFor), para);
     if (result) *result = r;
     return result;
