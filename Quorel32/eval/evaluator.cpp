@@ -49,6 +49,14 @@ struct Frame {
     V *Var(Operand v) const { return v <= pl ? P + v : v < sf ? F + v : Vs + v; }
 };
 
+// The parts of an activation that only calls, jumps and the end read.
+struct Cold {
+    CompiledFormula *f;
+    const Operand *ints;
+    std::uint8_t *code;
+    void *S;  // stack base
+};
+
 struct Cursor {
     const std::uint8_t *pc;
     const Operand *op;
@@ -163,6 +171,18 @@ void ZeroAutomatics(V *F, Operand pl, Operand sf, Operand vc) {
     for (Operand v = pl + 1; v < end; ++v) F[v] = V{};
 }
 
+// The binary operations OpAdd + k for k = 0..4, for the fused operand steps below;
+// ordered by how often expressions use them.
+template <class D>
+inline typename D::Value Apply(unsigned k, typename D::Value a, typename D::Value b) {
+    using A = Arith<D>;
+    if (k == OpAdd - OpAdd) return A::Add(a, b);
+    if (k == OpMul - OpAdd) return A::Mul(a, b);
+    if (k == OpSub - OpAdd) return A::Sub(a, b);
+    if (k == OpDiv - OpAdd) return A::Div(a, b);
+    return A::Pow(a, b);
+}
+
 #if QUOREL_COMPUTED_GOTO
 #define vmdispatch(x) goto *jump[x];
 #define vmcase(l) L_##l:
@@ -200,13 +220,18 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
     if constexpr (!Nested) F = Vs;
     const Operand pl = ints[ParamLast];
     const Operand sf = Nested ? ints[StaticFirst] : 0;  // the outermost never needs it
-    V *S = Nested ? F + ints[VarCount] : Vs + ints[StackBase];
+    V *const S = Nested ? F + ints[VarCount] : Vs + ints[StackBase];
     const int selfBase = selfCallsUsed;
     const std::uint8_t *pc = code + ints[CodeStart];
     const Operand *op = ints + OperandStart;
     const V *kc = Vs + ints[VarCount];
     // The stack in memory is always complete; `tos` mirrors its top element in a
     // register so that an operation does not reload what the previous one stored.
+    // What only calls, jumps and the end need is read from memory (volatile keeps
+    // the compiler from pinning it in registers), so the registers go to the
+    // cursors that every instruction moves.
+    volatile Cold cold{f, ints, code, S};
+#define STACK() static_cast<V *>(cold.S)
     V *top = S - 1;
     V tos = A::Zero();
     auto var = [&](Operand v) {
@@ -218,12 +243,12 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
     auto cell = [](Operand p) { return reinterpret_cast<V *>(p); };
     // Copy-back entries resolve variables like the loop does. In the outermost
     // activation F is the record's own array, so the automatic bound does not matter.
-    auto frame = [&] { return Frame<D>{P, F, Vs, pl, Nested ? sf : ints[StaticFirst]}; };
-#define JUMP(t, k, i) (pc = code + (t), kc = Vs + (k), op = ints + (i))
+    auto frame = [&] { return Frame<D>{P, F, Vs, pl, Nested ? sf : cold.ints[StaticFirst]}; };
+#define JUMP(t, k, i) (pc = cold.code + (t), kc = Vs + (k), op = cold.ints + (i))
 // After the stack was cut; an emptied stack has no top to mirror.
-#define RELOAD()                  \
-    do {                          \
-        if (top >= S) tos = *top; \
+#define RELOAD()                        \
+    do {                                \
+        if (top >= STACK()) tos = *top; \
     } while (0)
 #define BINARY(fn)                 \
     {                              \
@@ -237,34 +262,64 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
         pc = c.pc, op = c.op, top = args;                      \
         tos = *top;                                            \
     }
+// An operand followed by a binary operation from OpAdd to OpPow (x+1, 2*x, a/b,
+// x^2) is applied at once: the same arithmetic on the same values, minus one round
+// trip through the stack and one dispatch. A variable followed by a constant and
+// such an operation (x+1, x/7, y^2) becomes one step. Any other operand is pushed,
+// after a single range check.
+#define PUSH_OR_APPLY(b)                          \
+    do {                                          \
+        const unsigned k = *pc - unsigned{OpAdd}; \
+        if (k > OpPow - OpAdd) {                  \
+            *++top = tos = b;                     \
+            vmbreak;                              \
+        }                                         \
+        ++pc;                                     \
+        *top = tos = Apply<D>(k, tos, b);         \
+        vmbreak;                                  \
+    } while (0)
+#define VAR_CONST_OR_PUSH(b)                            \
+    do {                                                \
+        if (*pc == OpPushConst) {                       \
+            const unsigned k = pc[1] - unsigned{OpAdd}; \
+            if (k <= OpPow - OpAdd) {                   \
+                pc += 2;                                \
+                *++top = tos = Apply<D>(k, b, *kc++);   \
+                vmbreak;                                \
+            }                                           \
+        }                                               \
+        PUSH_OR_APPLY(b);                               \
+    } while (0)
 // Recursion from a nested activation: the in-place frame that EvaluateNested would
 // set up, entered without leaving the loop. Anything unusual (an unusable formula, a
 // full evaluation stack, a full SelfReturn table) takes the general call path, which
 // reports what has to be reported.
-#define SELF_CALL()                                                                        \
-    if constexpr (Nested) {                                                                \
-        if (reinterpret_cast<CompiledFormula *>(op[0]) == f && ints[CodeStart] >= 0 &&     \
-            selfCallsUsed < kSelfCallMax) {                                                \
-            EvalStack &st = StackOf(D::type);                                              \
-            Operand size = ints[VarCount] - pl + (ints[ValueCount] - ints[StackBase]) + 1; \
-            if (static_cast<long long>(st.used) + size < st.max) {                         \
-                V *args = top - op[1];                                                     \
-                selfCalls[selfCallsUsed++] = {pc, op + 2, kc, args, P, F, st.used};        \
-                P = args;                                                                  \
-                F = static_cast<V *>(st.data) + st.used - pl - 1;                          \
-                st.used += static_cast<int>(size);                                         \
-                ++st.nestedDepth;                                                          \
-                ZeroAutomatics(F, pl, sf, ints[VarCount]);                                 \
-                code[RunStateByte] = RunNested;                                            \
-                S = F + ints[VarCount];                                                    \
-                pc = code + ints[CodeStart];                                               \
-                op = ints + OperandStart;                                                  \
-                kc = Vs + ints[VarCount];                                                  \
-                top = S - 1;                                                               \
-                tos = A::Zero();                                                           \
-                goto L_dispatch;                                                           \
-            }                                                                              \
-        }                                                                                  \
+#define SELF_CALL()                                                                       \
+    if constexpr (Nested) {                                                               \
+        const Operand *const in = cold.ints;                                              \
+        if (reinterpret_cast<CompiledFormula *>(op[0]) == cold.f && in[CodeStart] >= 0 && \
+            selfCallsUsed < kSelfCallMax) {                                               \
+            EvalStack &st = StackOf(D::type);                                             \
+            Operand size = in[VarCount] - pl + (in[ValueCount] - in[StackBase]) + 1;      \
+            if (static_cast<long long>(st.used) + size < st.max) {                        \
+                V *args = top - op[1];                                                    \
+                selfCalls[selfCallsUsed++] = {pc, op + 2, kc, args, P, F, st.used};       \
+                P = args;                                                                 \
+                F = static_cast<V *>(st.data) + st.used - pl - 1;                         \
+                st.used += static_cast<int>(size);                                        \
+                ++st.nestedDepth;                                                         \
+                ZeroAutomatics(F, pl, sf, in[VarCount]);                                  \
+                std::uint8_t *const cd = cold.code;                                       \
+                cd[RunStateByte] = RunNested;                                             \
+                cold.S = F + in[VarCount];                                                \
+                pc = cd + in[CodeStart];                                                  \
+                op = in + OperandStart;                                                   \
+                kc = Vs + in[VarCount];                                                   \
+                top = STACK() - 1;                                                        \
+                tos = A::Zero();                                                          \
+                goto L_dispatch;                                                          \
+            }                                                                             \
+        }                                                                                 \
     }
 
 #if QUOREL_COMPUTED_GOTO
@@ -356,12 +411,18 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
     for (;;) {
         vmdispatch(*pc++) {
             vmcase(OpEnd) goto L_done;
-            vmcase(OpPushConst) *++top = tos = *kc++;
-            vmbreak;
-            vmcase(OpPushVar) *++top = tos = *var(*op++);
-            vmbreak;
-            vmcase(OpPushCommon) *++top = tos = *cell(*op++);
-            vmbreak;
+            vmcase(OpPushConst) {
+                V b = *kc++;
+                PUSH_OR_APPLY(b);
+            }
+            vmcase(OpPushVar) {
+                V b = *var(*op++);
+                VAR_CONST_OR_PUSH(b);
+            }
+            vmcase(OpPushCommon) {
+                V b = *cell(*op++);
+                PUSH_OR_APPLY(b);
+            }
             vmcase(OpAdd) BINARY(Add) vmbreak;
             vmcase(OpSub) BINARY(Sub) vmbreak;
             vmcase(OpMul) BINARY(Mul) vmbreak;
@@ -398,7 +459,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             vmbreak;
             vmcase(OpCallFun) {
                 V *args = top - op[1];
-                Cursor c = CallFunction<D>(frame(), f, Cursor{pc, op}, args);
+                Cursor c = CallFunction<D>(frame(), cold.f, Cursor{pc, op}, args);
                 pc = c.pc, op = c.op, top = args;
                 tos = *top;
             }
@@ -429,22 +490,22 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             }
             vmbreak;
             vmcase(OpWhileEnd) {
-                top = S + op[2];
+                top = STACK() + op[2];
                 RELOAD();
                 JUMP(op[0], op[1], op[3]);
             }
             vmbreak;
             vmcase(OpBreak) {
-                top = S + op[2] + 1;
+                top = STACK() + op[2] + 1;
                 *top = tos = A::Zero();
                 JUMP(op[0], op[1], op[3]);
             }
             vmbreak;
             vmcase(OpContinue) {
                 if (ErrPending()) {
-                    pc = code + ints[CodeLength] - 1;  // the final OpEnd
+                    pc = cold.code + cold.ints[CodeLength] - 1;  // the final OpEnd
                 } else {
-                    top = S + op[2];
+                    top = STACK() + op[2];
                     RELOAD();
                     JUMP(op[0], op[1], op[3]);
                 }
@@ -452,11 +513,11 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             vmbreak;
             vmcase(OpUntilTest) {  // operands K, T, C, I
                 if (!A::Truth(tos) && !ErrPending()) {
-                    top = S + op[0];
+                    top = STACK() + op[0];
                     RELOAD();
                     JUMP(op[1], op[2], op[3]);
                 } else {
-                    top = S + op[0] + 1;
+                    top = STACK() + op[0] + 1;
                     *top = tos = A::Zero();
                     op += 4;
                 }
@@ -479,7 +540,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             }
             vmbreak;
             vmcase(OpWhichFail) {
-                ReportFormulaErr(D::type, "which", D::type, f);
+                ReportFormulaErr(D::type, "which", D::type, cold.f);
                 top -= *op++;
                 RELOAD();
             }
@@ -557,20 +618,21 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
     }
 L_bad:  // a code byte no compiler emits: end the activation rather than guess
 L_done:
-    V result = top >= S ? *top : A::Zero();
+    V result = top >= STACK() ? *top : A::Zero();
     if constexpr (Nested) {
         if (selfCallsUsed > selfBase) {
             // The end of a recursive activation entered by SELF_CALL: as at the end
             // of EvaluateNested, then the caller's copy-back entries and result.
             const SelfReturn &r = selfCalls[--selfCallsUsed];
             EvalStack &st = StackOf(D::type);
-            if (code[RunStateByte] == RunOuter) code[RunStateByte] = RunIdle;
+            std::uint8_t *const cd = cold.code;
+            if (cd[RunStateByte] == RunOuter) cd[RunStateByte] = RunIdle;
             st.used = r.saved;
             --st.nestedDepth;  // the activation that runs this loop still holds one
             V *args = static_cast<V *>(r.args);
             P = static_cast<V *>(r.P);
             F = static_cast<V *>(r.F);
-            S = F + ints[VarCount];
+            cold.S = F + cold.ints[VarCount];
             kc = static_cast<const V *>(r.kc);
             Cursor c = CopyBack(
                 frame(), Cursor{r.pc, r.op}, [args](Operand s) { return args[s]; }, false);
@@ -582,7 +644,7 @@ L_done:
     }
     if constexpr (!Nested) {
         --activations;
-        code[RunStateByte] = RunIdle;
+        cold.code[RunStateByte] = RunIdle;
     }
     return result;
 #undef JUMP
@@ -590,6 +652,9 @@ L_done:
 #undef BINARY
 #undef CALL
 #undef SELF_CALL
+#undef STACK
+#undef PUSH_OR_APPLY
+#undef VAR_CONST_OR_PUSH
 #undef INTR
 }
 

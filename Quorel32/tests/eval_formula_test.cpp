@@ -86,6 +86,31 @@ TEST_F(Recursion, IntegerAndComplexHaveTheirOwnStacks) {
     EXPECT_EQ(r.im, 3.0);
 }
 
+// An operand followed by an arithmetic operation, and a variable followed by a
+// constant and one, are applied in one step; the results must be those of the
+// separate instructions in every domain, including the integer domain's fixed
+// results for division and remainder by zero.
+using FusedOperands = EvalText;
+
+TEST_F(FusedOperands, GiveTheResultsOfTheSeparateInstructions) {
+    const double x = 1.7, y = -0.3;
+    EXPECT_EQ(Real("(x, y) = x + 1", {x, y}), x + 1);
+    EXPECT_EQ(Real("(x, y) = x - 2.5 + y", {x, y}), x - 2.5 + y);
+    EXPECT_EQ(Real("(x, y) = 3 * x * y", {x, y}), 3 * x * y);
+    EXPECT_EQ(Real("(x, y) = x / 7 - y / x", {x, y}), x / 7 - y / x);
+    EXPECT_EQ(Real("(x, y) = x ^ 2 + y ^ 3", {x, y}), x * x + std::pow(y, 3.0));
+    EXPECT_EQ(Real("(x, y) = 2 ^ x", {x, y}), std::pow(2.0, x));
+    EXPECT_TRUE(std::isinf(Real("(x) = x / 0", {x})));
+
+    EXPECT_EQ(Int("(a, b) = a % 3 + a / 2 * b", {17, -4}), 17 % 3 + 17 / 2 * -4);
+    EXPECT_EQ(Int("(a, b) = a / 0 + a % 0 + b - 1", {9, 5}), 0 + 9 + 5 - 1);
+    EXPECT_EQ(Int("(a) = a * 65536 * 65536", {3}), 0);
+
+    QuorelComplex z = Complex("(z) = z * 2 + z / z - 1", {{1, 2}});
+    EXPECT_EQ(z.re, 2.0);
+    EXPECT_EQ(z.im, 4.0);
+}
+
 using Activations = EvalText;
 
 TEST_F(Activations, ParametersReachTheCallerInEveryKind) {
