@@ -121,3 +121,28 @@ TEST_F(HostMistakes, DeleteForWithTheWrongTypeLeavesTheFormulaAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// A host key whose delete function asks for FreeQuorel: it runs inside the teardown
+// sweep, which must not restart in the middle (formulas swept later would then be
+// destroyed as if alive, reaching into callers already freed).
+int sweeps = 0;
+void QUOREL_CALL FreeingDeleter(void *) {
+    ++sweeps;
+    FreeQuorel();
+}
+
+TEST(TearDown, FreeQuorelFromADeleteFunctionOfTheSweep) {
+    ASSERT_TRUE(InitQuorel());
+    // Swept in key order: the caller "a", then the host key "b", then the callee "c".
+    ASSERT_NE(RealF("c(x) = x + 1"), nullptr);
+    ASSERT_NE(RealF("a(x) = c(x)"), nullptr);
+    ASSERT_EQ(InsertKey("b", 1, 256, nullptr, FreeingDeleter, nullptr), 0);
+    sweeps = 0;
+    FreeQuorel();
+    EXPECT_EQ(sweeps, 1);
+    EXPECT_EQ(SearchKey("b", 1, 256), nullptr);
+}
+
+}  // namespace
