@@ -171,8 +171,10 @@ void ZeroAutomatics(V *F, Operand pl, Operand sf, Operand vc) {
     for (Operand v = pl + 1; v < end; ++v) F[v] = V{};
 }
 
-// The binary operations OpAdd + k for k = 0..4, for the fused operand steps below;
-// ordered by how often expressions use them.
+// The binary operations OpAdd + k, k = 0 (OpAdd) to 10 (OpNe), for the fused
+// operand steps below: the four basic operations first, by how often expressions
+// use them, then the power and the comparisons.
+constexpr unsigned kFusedLast = OpNe - OpAdd;
 template <class D>
 inline typename D::Value Apply(unsigned k, typename D::Value a, typename D::Value b) {
     using A = Arith<D>;
@@ -180,7 +182,22 @@ inline typename D::Value Apply(unsigned k, typename D::Value a, typename D::Valu
     if (k == OpMul - OpAdd) return A::Mul(a, b);
     if (k == OpSub - OpAdd) return A::Sub(a, b);
     if (k == OpDiv - OpAdd) return A::Div(a, b);
-    return A::Pow(a, b);
+    switch (k + OpAdd) {
+        case OpPow:
+            return A::Pow(a, b);
+        case OpGt:
+            return A::Gt(a, b);
+        case OpGe:
+            return A::Ge(a, b);
+        case OpLt:
+            return A::Lt(a, b);
+        case OpLe:
+            return A::Le(a, b);
+        case OpEq:
+            return A::Eq(a, b);
+        default:
+            return A::Ne(a, b);
+    }
 }
 
 #if QUOREL_COMPUTED_GOTO
@@ -262,15 +279,15 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
         pc = c.pc, op = c.op, top = args;                      \
         tos = *top;                                            \
     }
-// An operand followed by a binary operation from OpAdd to OpPow (x+1, 2*x, a/b,
-// x^2) is applied at once: the same arithmetic on the same values, minus one round
+// An operand followed by a binary operation from OpAdd to OpNe (x+1, 2*x, a/b,
+// x^2, x>y) is applied at once: the same arithmetic on the same values, minus one round
 // trip through the stack and one dispatch. A variable followed by a constant and
 // such an operation (x+1, x/7, y^2) becomes one step. Any other operand is pushed,
 // after a single range check.
 #define PUSH_OR_APPLY(b)                          \
     do {                                          \
         const unsigned k = *pc - unsigned{OpAdd}; \
-        if (k > OpPow - OpAdd) {                  \
+        if (k > kFusedLast) {                     \
             *++top = tos = b;                     \
             vmbreak;                              \
         }                                         \
@@ -282,7 +299,7 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
     do {                                                \
         if (*pc == OpPushConst) {                       \
             const unsigned k = pc[1] - unsigned{OpAdd}; \
-            if (k <= OpPow - OpAdd) {                   \
+            if (k <= kFusedLast) {                      \
                 pc += 2;                                \
                 *++top = tos = Apply<D>(k, b, *kc++);   \
                 vmbreak;                                \

@@ -101,12 +101,17 @@ TEST_F(FusedOperands, GiveTheResultsOfTheSeparateInstructions) {
     EXPECT_EQ(Real("(x, y) = x ^ 2 + y ^ 3", {x, y}), x * x + std::pow(y, 3.0));
     EXPECT_EQ(Real("(x, y) = 2 ^ x", {x, y}), std::pow(2.0, x));
     EXPECT_TRUE(std::isinf(Real("(x) = x / 0", {x})));
+    EXPECT_EQ(Real("(x, y) = (x > y) * x + (x <= y) * y + (y == 0.5) + (x != 1.7)", {x, y}), x);
+    EXPECT_EQ(Real("(x) = (x < 0 / 0) + (x >= 0 / 0) + (x != 0 / 0)", {x}), 1.0);  // NaN
 
     EXPECT_EQ(Int("(a, b) = a % 3 + a / 2 * b", {17, -4}), 17 % 3 + 17 / 2 * -4);
     EXPECT_EQ(Int("(a, b) = a / 0 + a % 0 + b - 1", {9, 5}), 0 + 9 + 5 - 1);
     EXPECT_EQ(Int("(a) = a * 65536 * 65536", {3}), 0);
 
     QuorelComplex z = Complex("(z) = z * 2 + z / z - 1", {{1, 2}});
+    EXPECT_EQ(z.re, 2.0);
+    EXPECT_EQ(z.im, 4.0);
+    z = Complex("(z) = (z > 0) + (z < 2)", {{1, 2}});  // the left operand's imaginary part stays
     EXPECT_EQ(z.re, 2.0);
     EXPECT_EQ(z.im, 4.0);
 }
