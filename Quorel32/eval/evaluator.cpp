@@ -32,11 +32,22 @@ namespace {
 
 // Every activation recurses on the C stack. Deep recursion is bounded by the domain's
 // evaluation stack, but a host may size that stack far beyond what the C stack can
-// hold, so activations are also counted here and refused as a stack overflow. An
-// activation takes about 350 bytes of machine stack in an optimised build (1.5 KB
-// with sanitizers); 3000 of them stay well inside a 8 MB thread stack.
+// hold, so the calls that leave a dispatch loop (formula and function calls) are
+// counted and a new activation beyond the bound is refused as a stack overflow. The
+// count lives at the call sites, not at activation entry, so that the host's plain
+// evaluation does not carry a read-modify-write of it from one evaluation to the
+// next. An activation takes about 350 bytes of machine stack in an optimised build
+// (1.5 KB with sanitizers); 3000 of them stay well inside a 8 MB thread stack.
 constexpr int kMaxActivations = 3000;
 int activations = 0;
+
+// Counts one call leaving the dispatch loop for as long as it runs.
+struct CallOut {
+    CallOut() { ++activations; }
+    ~CallOut() { --activations; }
+    CallOut(const CallOut &) = delete;
+    CallOut &operator=(const CallOut &) = delete;
+};
 
 // Where the variables of one activation live.
 template <class D>
@@ -107,6 +118,7 @@ QUOREL_NOINLINE Cursor CallFormula(const Frame<D> &fr, Cursor c, typename D::Val
     auto *h = reinterpret_cast<CompiledFormula *>(c.op[0]);
     Operand n = c.op[1];
     c.op += 2;
+    CallOut out;
     if constexpr (std::is_same_v<C, D>) {
         CV r = CallSameDomain<D>(h, args);
         c = CopyBack(
@@ -151,6 +163,7 @@ QUOREL_NOINLINE Cursor CallFunction(const Frame<D> &fr, CompiledFormula *self, C
     int m = static_cast<int>(c.op[1]);
     c.op += 2;
     CallerInfo ci{static_cast<signed char>(D::type), self};
+    CallOut out;
     V r;
     if constexpr (std::is_same_v<D, IntDomain>)
         r = reinterpret_cast<QuorelIntFunction>(node->function)(m, args, &ci);
@@ -182,9 +195,8 @@ inline typename D::Value Apply(unsigned k, typename D::Value a, typename D::Valu
     if (k == OpMul - OpAdd) return A::Mul(a, b);
     if (k == OpSub - OpAdd) return A::Sub(a, b);
     if (k == OpDiv - OpAdd) return A::Div(a, b);
+    if (k == OpPow - OpAdd) return A::Pow(a, b);
     switch (k + OpAdd) {
-        case OpPow:
-            return A::Pow(a, b);
         case OpGt:
             return A::Gt(a, b);
         case OpGe:
@@ -229,7 +241,6 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
             return A::Zero();
         }
         f->code[RunStateByte] = RunOuter;
-        ++activations;
     }
     const Operand *const ints = f->ints;
     std::uint8_t *const code = f->code;
@@ -659,10 +670,7 @@ L_done:
             goto L_dispatch;
         }
     }
-    if constexpr (!Nested) {
-        --activations;
-        cold.code[RunStateByte] = RunIdle;
-    }
+    if constexpr (!Nested) cold.code[RunStateByte] = RunIdle;
     return result;
 #undef JUMP
 #undef RELOAD
@@ -706,9 +714,7 @@ QUOREL_NOINLINE typename D::Value EvaluateNested(CompiledFormula *f, typename D:
     ZeroAutomatics(F, pl, sf, vc);
     std::uint8_t &state = f->code[RunStateByte];
     state = RunNested;
-    ++activations;
     V result = Run<D, true>(f, P, F);
-    --activations;
     if (state == RunOuter) state = RunIdle;
     st.used = saved;
     if (copy && para)
