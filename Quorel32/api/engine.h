@@ -1,6 +1,7 @@
 // The engine state: one process-wide structure, like the original's globals, kept in
 // one visible place. Nothing here is per-thread; the host calls from one thread.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "../compiler/build_buffers.h"
@@ -41,6 +42,14 @@ struct EnumState {
     int depth;
 };
 
+// Programs of plain formulas, keyed by record (eval/program.h).
+struct ProgramTable {
+    void *slots;  // ProgramSlot[mask + 1], null until the first program
+    std::size_t mask;
+    std::size_t count;
+    unsigned shift;  // pointer bits minus table bits
+};
+
 struct Engine {
     BuildBuffers build;
     CompiledFormula *unnamed[3];  // unnamed formulas per domain (index domain - 1)
@@ -55,6 +64,7 @@ struct Engine {
     // run state instead, which keeps the evaluation exports free of bookkeeping.
     int busy;
     EnumState enumState;
+    ProgramTable programs;
     alignas(16) unsigned char lastCross[16];  // raw result of the last cross-domain call
 };
 

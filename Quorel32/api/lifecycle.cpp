@@ -1,5 +1,6 @@
 // Creation and release of the engine state.
 #include "../eval/builtins.h"
+#include "../eval/program.h"
 #include "../keys/functions.h"
 #include "alloc.h"
 #include "engine.h"
@@ -96,6 +97,7 @@ QUOREL_API void QUOREL_CALL FreeQuorel(void) {
     DestroyList(DomainReal);
     DestroyList(DomainComplex);
     KeyFreeAll();
+    FreeProgramTable();
     g.teardown = 1;
     FreeStacks();
 }

@@ -6,6 +6,7 @@
 #include "../api/alloc.h"
 #include "../api/engine.h"
 #include "../api/runerr.h"
+#include "../eval/program.h"
 #include "../keys/modules.h"
 #include "body.h"
 #include "compile.h"
@@ -84,6 +85,7 @@ int Install(CompiledFormula *rec, int module) {
     // Variables and constants; the evaluation stack area stays zeroed.
     std::memcpy(rec->values, g.build.values[D::type - 1],
                 static_cast<std::size_t>(hdr[StackBase]) * sizeof(Value));
+    if (!AttachProgram<D>(rec)) return Abandon(D::type, rec);
     if (!LinkReferrers(rec)) return Abandon(D::type, rec);
     if (!Register<D>(rec)) return Abandon(D::type, rec);
     return 0;

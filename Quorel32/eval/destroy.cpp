@@ -3,6 +3,7 @@
 #include "../api/alloc.h"
 #include "../api/engine.h"
 #include "../api/runerr.h"
+#include "program.h"
 #include "../keys/modules.h"
 #include "evaluator.h"
 #include "formula.h"
@@ -118,6 +119,7 @@ void DestroyFormula(int domain, CompiledFormula *f) {
     } else if (f->ints) {
         FreeOwnLinks(f->ints);
     }
+    DetachProgram(f);
     qfree(f->code);
     qfree(f->ints);
     qfree(f->values);

@@ -9,6 +9,7 @@
 #include "arith.h"
 #include "eval_stack.h"
 #include "lastcross.h"
+#include "program.h"
 
 #if defined(__GNUC__) && !defined(__clang__)
 // Keep one dispatch jump per instruction: merged tails share a single indirect
@@ -736,6 +737,7 @@ QUOREL_NOINLINE typename D::Value Unusable(CompiledFormula *f) {
 // engine-wide copy flag.
 template <class D>
 typename D::Value CallSameDomain(CompiledFormula *h, typename D::Value *args) {
+    if (void *prog = FindProgram(h)) return RunProgram<D>(prog, args);
     if (h->ints[CodeStart] < 0) return Unusable<D>(h);
     if (h->code[RunStateByte] == RunIdle) return Run<D, false>(h, args, nullptr);
     return EvaluateNested<D>(h, args, false);
@@ -746,6 +748,7 @@ typename D::Value CallSameDomain(CompiledFormula *h, typename D::Value *args) {
 template <class D>
 typename D::Value Evaluate(CompiledFormula *f, typename D::Value *para) {
     if (!f) return Arith<D>::Zero();
+    if (void *prog = FindProgram(f)) return RunProgram<D>(prog, para);
     if (f->ints[CodeStart] < 0) return Unusable<D>(f);
     if (f->code[RunStateByte] == RunIdle) return Run<D, false>(f, para, nullptr);
     EvalStack &st = StackOf(D::type);

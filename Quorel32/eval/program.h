@@ -1,0 +1,127 @@
+// Straight-line programs. Most formulas a host evaluates in a hot loop are plain
+// expressions: operands pushed and operations applied, with no calls, jumps or
+// stores. When such a formula is installed, its instruction code is also translated
+// into a program of wider steps: each step names its handler directly (no table
+// lookup), carries its operand (parameter index, constant value or cell address)
+// inline, and common pairs and triples (x+1, y*x, x^2) become single steps. The
+// host's evaluations then run the program instead of the instruction code; the two
+// compute the same operations on the same values in the same order, so results are
+// identical to the bit.
+//
+// A plain formula can call nothing, so nothing can observe or re-enter it while its
+// program runs: the program needs no run state, frame or activation count.
+//
+// Programs are found through a table keyed by the record, which leaves the record
+// and its arrays exactly as the compiler lays them out.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "../api/engine.h"
+#include "domain.h"
+#include "formula.h"
+
+namespace quorel {
+
+// The binary operations from OpAdd to OpOr, in code order.
+#define QUOREL_BINARY_OPS(X) \
+    X(Add) X(Sub) X(Mul) X(Div) X(Pow) X(Gt) X(Ge) X(Lt) X(Le) X(Eq) X(Ne) X(And) X(Or)
+
+// Forms of a binary step: S pops its left operand from the stack; P, K, V take the
+// right operand from a parameter, a constant or a cell and the left from the top;
+// LoadPK and PushPK apply the operation to a parameter and a constant and put the
+// result on an empty stack or push it.
+enum BinaryForm : int { FormS, FormP, FormK, FormV, FormLoadPK, FormPushPK, FormCount };
+
+enum Handler : int {
+    HEnd,      // result: the top
+    HEndZero,  // result: zero (the stack is empty)
+    HLoadP,    // onto an empty stack: a parameter
+    HLoadK,    //   a constant
+    HLoadV,    //   a cell (own variable or common variable)
+    HPushP,    // push a parameter
+    HPushK,    //   a constant
+    HPushV,    //   a cell
+    HNeg,
+    HNot,
+    HSqr,       // top^2 where the power of 2 is the square
+    HLoadSqrP,  // parameter^2 onto an empty stack
+    HPushSqrP,  // push parameter^2
+#define QUOREL_HANDLER(fn) \
+    HBin_##fn, HBinP_##fn, HBinK_##fn, HBinV_##fn, HLoadPK_##fn, HPushPK_##fn,
+    QUOREL_BINARY_OPS(QUOREL_HANDLER)
+#undef QUOREL_HANDLER
+        HIntr,  // HIntr + (code - OpIntrinsicBase - 1): intrinsics 46 to 60
+    HCount = HIntr + 15,
+};
+
+inline int BinaryHandler(int op, BinaryForm form) {
+    return HBin_Add + (op - OpAdd) * FormCount + form;
+}
+
+// One step. `h` is the handler's label address where the compiler supports computed
+// goto, else the handler number.
+template <class D>
+struct Step {
+    const void *h;
+    union {
+        Operand i;                // parameter index
+        typename D::Value *cell;  // own variable or common variable
+    };
+    typename D::Value k;  // constant operand
+};
+
+template <class D>
+struct alignas(16) Program {
+    typename D::Value *stack;  // the record's own evaluation stack
+    Step<D> *Steps() { return reinterpret_cast<Step<D> *>(this + 1); }
+};
+
+// The program table: open addressing with linear probing, at most half full.
+struct ProgramSlot {
+    const CompiledFormula *f;  // null: free
+    void *program;
+};
+
+inline std::size_t ProgramHash(const CompiledFormula *f, unsigned shift) {
+    constexpr std::uintptr_t kMul = sizeof(std::uintptr_t) == 8
+                                        ? static_cast<std::uintptr_t>(0x9E3779B97F4A7C15ull)
+                                        : static_cast<std::uintptr_t>(0x9E3779B9u);
+    return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(f) * kMul) >> shift);
+}
+
+// The program of a plain formula, or null.
+inline void *FindProgram(const CompiledFormula *f) {
+    const ProgramTable &t = g.programs;
+    if (t.count == 0) return nullptr;
+    for (std::size_t i = ProgramHash(f, t.shift);; i = (i + 1) & t.mask) {
+        const ProgramSlot &s = static_cast<const ProgramSlot *>(t.slots)[i];
+        if (s.f == f) return s.program;
+        if (!s.f) return nullptr;
+    }
+}
+
+// Translates the formula when it is plain and files its program. False only when
+// memory ran out; a formula that is not plain simply gets no program.
+template <class D>
+bool AttachProgram(CompiledFormula *f);
+
+// Files a program for the formula; false when the table cannot grow.
+bool FileProgram(const CompiledFormula *f, void *program);
+
+// Drops the formula's program, if any; called before the record is freed.
+void DetachProgram(const CompiledFormula *f);
+
+// Frees the table itself once no formula is left.
+void FreeProgramTable();
+
+// Runs a program with the host's parameter array.
+template <class D>
+typename D::Value RunProgram(void *program, typename D::Value *para);
+
+// The handler labels of D's program runner, in Handler order (numbers where there
+// is no computed goto).
+template <class D>
+const void *const *ProgramHandlers();
+
+}  // namespace quorel

@@ -1,0 +1,170 @@
+// The runner of straight-line programs: one dispatch per step, the top of the stack
+// in a register, everything else the step carries.
+#include "arith.h"
+#include "program.h"
+
+#if (defined(__GNUC__) || defined(__clang__)) && !defined(QUOREL_NO_COMPUTED_GOTO)
+#define QUOREL_THREADED 1
+#else
+#define QUOREL_THREADED 0
+#endif
+
+namespace quorel {
+
+namespace {
+
+// Asked with a null program, the runner hands out its handler table instead.
+template <class D>
+const void *const *handlers = nullptr;
+
+}  // namespace
+
+template <class D>
+typename D::Value RunProgram(void *program, typename D::Value *P) {
+    using A = Arith<D>;
+    using V = typename D::Value;
+#if QUOREL_THREADED
+#define CASE(name) L_##name:
+#define CASE2(prefix, fn) L_##prefix##_##fn:
+#define ICASE(c) L_I##c:
+#define NEXT() goto *(++pc)->h
+#define BEGIN() goto * pc->h;
+#define END_DISPATCH()
+    // clang-format off
+#define LBL(fn) &&L_HBin_##fn, &&L_HBinP_##fn, &&L_HBinK_##fn, &&L_HBinV_##fn, \
+                &&L_HLoadPK_##fn, &&L_HPushPK_##fn,
+    static const void *const table[HCount] = {
+        &&L_HEnd, &&L_HEndZero, &&L_HLoadP, &&L_HLoadK, &&L_HLoadV, &&L_HPushP, &&L_HPushK,
+        &&L_HPushV, &&L_HNeg, &&L_HNot, &&L_HSqr, &&L_HLoadSqrP, &&L_HPushSqrP,
+        QUOREL_BINARY_OPS(LBL)
+        &&L_I46, &&L_I47, &&L_I48, &&L_I49, &&L_I50, &&L_I51, &&L_I52, &&L_I53, &&L_I54,
+        &&L_I55, &&L_I56, &&L_I57, &&L_I58, &&L_I59, &&L_I60};
+    // clang-format on
+#undef LBL
+    if (!program) {
+        handlers<D> = table;
+        return A::Zero();
+    }
+#else
+#define CASE(name) case name:
+#define CASE2(prefix, fn) case prefix##_##fn:
+#define ICASE(c) case HIntr + (c - OpIntrinsicBase - 1):
+#define NEXT() \
+    ++pc;      \
+    goto dispatch
+#define BEGIN() \
+    dispatch:   \
+    switch (static_cast<int>(reinterpret_cast<std::uintptr_t>(pc->h))) {
+#define END_DISPATCH()    \
+    default:              \
+        return A::Zero(); \
+        }
+    if (!program) return A::Zero();
+#endif
+    auto *prog = static_cast<Program<D> *>(program);
+    const Step<D> *pc = prog->Steps();
+    V *sp = prog->stack - 1;  // elements below the top
+    V tos = A::Zero();
+    BEGIN()
+    CASE(HEnd) return tos;
+    CASE(HEndZero) return A::Zero();
+    CASE(HLoadP) tos = P[pc->i];
+    NEXT();
+    CASE(HLoadK) tos = pc->k;
+    NEXT();
+    CASE(HLoadV) tos = *pc->cell;
+    NEXT();
+    CASE(HPushP) *++sp = tos;
+    tos = P[pc->i];
+    NEXT();
+    CASE(HPushK) *++sp = tos;
+    tos = pc->k;
+    NEXT();
+    CASE(HPushV) *++sp = tos;
+    tos = *pc->cell;
+    NEXT();
+    CASE(HNeg) tos = A::Neg(tos);
+    NEXT();
+    CASE(HNot) tos = A::Not(tos);
+    NEXT();
+    CASE(HSqr) tos = A::Mul(tos, tos);
+    NEXT();
+    CASE(HLoadSqrP) {
+        V x = P[pc->i];
+        tos = A::Mul(x, x);
+    }
+    NEXT();
+    CASE(HPushSqrP) {
+        *++sp = tos;
+        V x = P[pc->i];
+        tos = A::Mul(x, x);
+    }
+    NEXT();
+#define BINARY_STEPS(fn)                             \
+    CASE2(HBin, fn) tos = A::fn(*sp--, tos);         \
+    NEXT();                                          \
+    CASE2(HBinP, fn) tos = A::fn(tos, P[pc->i]);     \
+    NEXT();                                          \
+    CASE2(HBinK, fn) tos = A::fn(tos, pc->k);        \
+    NEXT();                                          \
+    CASE2(HBinV, fn) tos = A::fn(tos, *pc->cell);    \
+    NEXT();                                          \
+    CASE2(HLoadPK, fn) tos = A::fn(P[pc->i], pc->k); \
+    NEXT();                                          \
+    CASE2(HPushPK, fn) *++sp = tos;                  \
+    tos = A::fn(P[pc->i], pc->k);                    \
+    NEXT();
+    QUOREL_BINARY_OPS(BINARY_STEPS)
+#undef BINARY_STEPS
+#define INTRINSIC(c)                         \
+    ICASE(c) tos = A::template Intr<c>(tos); \
+    NEXT();
+    INTRINSIC(46)
+    INTRINSIC(47)
+    INTRINSIC(48)
+    INTRINSIC(49)
+    INTRINSIC(50)
+    INTRINSIC(51)
+    INTRINSIC(52)
+    INTRINSIC(53)
+    INTRINSIC(54)
+    INTRINSIC(55)
+    INTRINSIC(56)
+    INTRINSIC(57)
+    INTRINSIC(58)
+    INTRINSIC(59)
+    INTRINSIC(60)
+#undef INTRINSIC
+    END_DISPATCH()
+#undef CASE
+#undef CASE2
+#undef ICASE
+#undef NEXT
+#undef BEGIN
+#undef END_DISPATCH
+}
+
+template <class D>
+const void *const *ProgramHandlers() {
+#if QUOREL_THREADED
+    if (!handlers<D>) RunProgram<D>(nullptr, nullptr);
+    return handlers<D>;
+#else
+    // Without computed goto the step keeps the handler number itself.
+    static const void *const *numbers = [] {
+        static const void *n[HCount];
+        for (int i = 0; i < HCount; ++i) n[i] = reinterpret_cast<const void *>(std::uintptr_t(i));
+        return n;
+    }();
+    return numbers;
+#endif
+}
+
+template std::int32_t RunProgram<IntDomain>(void *, std::int32_t *);
+template double RunProgram<RealDomain>(void *, double *);
+template QuorelComplex RunProgram<ComplexDomain>(void *, QuorelComplex *);
+template const void *const *ProgramHandlers<IntDomain>();
+template const void *const *ProgramHandlers<RealDomain>();
+template const void *const *ProgramHandlers<ComplexDomain>();
+
+}  // namespace quorel
