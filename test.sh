@@ -29,3 +29,10 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUOREL_SANITIZE=ON 
 cmake --build build-asan -j "$jobs" --target quorel_tests
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -R quorel
+
+# Compilers without computed goto (MSVC) get the switch-based dispatch loops: build and
+# run the engine tests once more with them.
+cmake -S . -B build-portable -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS="-DQUOREL_NO_COMPUTED_GOTO" -DTARNU_BUILD_CALC=OFF -DTARNU_BUILD_BENCH=OFF
+cmake --build build-portable -j "$jobs" --target quorel_tests
+ctest --test-dir build-portable --output-on-failure -R quorel

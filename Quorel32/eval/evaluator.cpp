@@ -17,7 +17,7 @@
 #pragma GCC optimize("no-crossjumping", "no-gcse")
 #endif
 
-#if defined(__GNUC__) || defined(__clang__)
+#if (defined(__GNUC__) || defined(__clang__)) && !defined(QUOREL_NO_COMPUTED_GOTO)
 #define QUOREL_COMPUTED_GOTO 1
 #define QUOREL_NOINLINE __attribute__((noinline))
 #define QUOREL_UNUSED_LABEL __attribute__((unused))
@@ -220,7 +220,9 @@ inline typename D::Value Apply(unsigned k, typename D::Value a, typename D::Valu
 #else
 #define vmdispatch(x) switch (x)
 #define vmcase(l) case l:
-#define vmbreak break
+// Not `break`: the fused steps leave from inside do-while blocks, where a break would
+// only end the block and fall into the next case.
+#define vmbreak goto L_dispatch
 #endif
 
 // Runs the instructions of one activation and returns the top element at OpEnd.
