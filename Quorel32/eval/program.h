@@ -27,11 +27,25 @@ namespace quorel {
 #define QUOREL_BINARY_OPS(X) \
     X(Add) X(Sub) X(Mul) X(Div) X(Pow) X(Gt) X(Ge) X(Lt) X(Le) X(Eq) X(Ne) X(And) X(Or)
 
+// The four basic operations, which also chain: top op2 (x op1 operand) in one step.
+#define QUOREL_BASIC_OPS(X) X(Add) X(Sub) X(Mul) X(Div)
+#define QUOREL_BASIC_OPS_WITH(X, a) X(a, Add) X(a, Sub) X(a, Mul) X(a, Div)
+
 // Forms of a binary step: S pops its left operand from the stack; P, K, V take the
 // right operand from a parameter, a constant or a cell and the left from the top;
-// LoadPK and PushPK apply the operation to a parameter and a constant and put the
-// result on an empty stack or push it.
-enum BinaryForm : int { FormS, FormP, FormK, FormV, FormLoadPK, FormPushPK, FormCount };
+// LoadPK and PushPK apply the operation to a parameter and a constant, LoadPP and
+// PushPP to two parameters, and put the result on an empty stack or push it.
+enum BinaryForm : int {
+    FormS,
+    FormP,
+    FormK,
+    FormV,
+    FormLoadPK,
+    FormPushPK,
+    FormLoadPP,
+    FormPushPP,
+    FormCount
+};
 
 enum Handler : int {
     HEnd,      // result: the top
@@ -47,16 +61,37 @@ enum Handler : int {
     HSqr,       // top^2 where the power of 2 is the square
     HLoadSqrP,  // parameter^2 onto an empty stack
     HPushSqrP,  // push parameter^2
-#define QUOREL_HANDLER(fn) \
-    HBin_##fn, HBinP_##fn, HBinK_##fn, HBinV_##fn, HLoadPK_##fn, HPushPK_##fn,
+// clang-format off
+#define QUOREL_HANDLER(fn) HBin_##fn, HBinP_##fn, HBinK_##fn, HBinV_##fn, HLoadPK_##fn, \
+                           HPushPK_##fn, HLoadPP_##fn, HPushPP_##fn,
     QUOREL_BINARY_OPS(QUOREL_HANDLER)
 #undef QUOREL_HANDLER
-        HIntr,  // HIntr + (code - OpIntrinsicBase - 1): intrinsics 46 to 60
+    // top op2 (parameter op1 constant), top op2 (parameter op1 parameter),
+    // top op2 parameter^2; op1 and op2 basic operations
+#define QUOREL_CHAIN(o2, o1) HChainPK_##o2##_##o1, HChainPP_##o2##_##o1,
+#define QUOREL_CHAIN_ROW(o2) QUOREL_BASIC_OPS_WITH(QUOREL_CHAIN, o2) HChainSqr_##o2,
+    QUOREL_BASIC_OPS(QUOREL_CHAIN_ROW)
+#undef QUOREL_CHAIN_ROW
+#undef QUOREL_CHAIN
+    // clang-format on
+    HIntr,  // HIntr + (code - OpIntrinsicBase - 1): intrinsics 46 to 60
     HCount = HIntr + 15,
 };
 
 inline int BinaryHandler(int op, BinaryForm form) {
     return HBin_Add + (op - OpAdd) * FormCount + form;
+}
+
+inline bool IsBasic(int op) {
+    return op >= OpAdd && op <= OpDiv;
+}
+
+// op2 and op1 basic; `pp`: the inner operand is a parameter rather than a constant.
+inline int ChainHandler(int op2, int op1, bool pp) {
+    return HChainPK_Add_Add + (op2 - OpAdd) * 9 + (op1 - OpAdd) * 2 + (pp ? 1 : 0);
+}
+inline int ChainSquareHandler(int op2) {
+    return HChainPK_Add_Add + (op2 - OpAdd) * 9 + 8;
 }
 
 // One step. `h` is the handler's label address where the compiler supports computed
@@ -68,7 +103,10 @@ struct Step {
         Operand i;                // parameter index
         typename D::Value *cell;  // own variable or common variable
     };
-    typename D::Value k;  // constant operand
+    union {
+        typename D::Value k;  // constant operand
+        Operand j;            // second parameter index
+    };
 };
 
 template <class D>

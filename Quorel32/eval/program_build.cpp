@@ -70,7 +70,9 @@ class Emitter {
 
     // An operation on the two top elements. When the right one was pushed by the
     // step just before, it becomes that step's operand; a parameter pushed just
-    // before a constant folds with it into one step.
+    // before a constant or a parameter folds with it into one step; and a basic
+    // operation whose right operand was computed by such a step just before takes
+    // that step over.
     void Binary(std::uint8_t op) {
         Step<D> *last = n_ > 0 ? &s_[n_ - 1] : nullptr;
         int lh = last ? Kind(*last) : -1;
@@ -83,6 +85,18 @@ class Emitter {
             }
             FoldParameter(op);
             return;
+        }
+        if (last && IsBasic(op)) {
+            for (int op1 = OpAdd; op1 <= OpDiv; ++op1) {
+                if (lh == BinaryHandler(op1, FormPushPK) || lh == BinaryHandler(op1, FormPushPP)) {
+                    last->h = Handler(ChainHandler(op, op1, lh == BinaryHandler(op1, FormPushPP)));
+                    return;
+                }
+            }
+            if (lh == HPushSqrP) {
+                last->h = Handler(ChainSquareHandler(op));
+                return;
+            }
         }
         Step<D> step{};
         step.h = Handler(BinaryHandler(op, FormS));
@@ -98,19 +112,25 @@ class Emitter {
     int Count() const { return n_; }
 
   private:
-    // [LoadP/PushP x][BinK op c] → one step computing x op c.
+    // [LoadP/PushP x][BinK op c] → x op c, [LoadP/PushP x][BinP op y] → x op y, and
+    // [LoadP/PushP x][Sqr] → x^2, each one step.
     void FoldParameter(std::uint8_t op) {
         if (n_ < 2) return;
-        Step<D> &pk = s_[n_ - 1], &p = s_[n_ - 2];
-        int kind = Kind(pk), pkind = Kind(p);
-        bool squared = kind == HSqr;
-        if (!squared && kind != BinaryHandler(op, FormK)) return;
+        Step<D> &b = s_[n_ - 1], &p = s_[n_ - 2];
+        int kind = Kind(b), pkind = Kind(p);
         if (pkind != HLoadP && pkind != HPushP) return;
         bool load = pkind == HLoadP;
-        int h = squared ? (load ? HLoadSqrP : HPushSqrP)
-                        : BinaryHandler(op, load ? FormLoadPK : FormPushPK);
-        p.h = Handler(h);
-        p.k = pk.k;
+        if (kind == HSqr) {
+            p.h = Handler(load ? HLoadSqrP : HPushSqrP);
+        } else if (kind == BinaryHandler(op, FormK)) {
+            p.h = Handler(BinaryHandler(op, load ? FormLoadPK : FormPushPK));
+            p.k = b.k;
+        } else if (kind == BinaryHandler(op, FormP)) {
+            p.h = Handler(BinaryHandler(op, load ? FormLoadPP : FormPushPP));
+            p.j = b.i;
+        } else {
+            return;
+        }
         --n_;
     }
 

@@ -26,21 +26,27 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
 #if QUOREL_THREADED
 #define CASE(name) L_##name:
 #define CASE2(prefix, fn) L_##prefix##_##fn:
+#define CASE3(prefix, a, b) L_##prefix##_##a##_##b:
 #define ICASE(c) L_I##c:
 #define NEXT() goto *(++pc)->h
 #define BEGIN() goto * pc->h;
 #define END_DISPATCH()
     // clang-format off
 #define LBL(fn) &&L_HBin_##fn, &&L_HBinP_##fn, &&L_HBinK_##fn, &&L_HBinV_##fn, \
-                &&L_HLoadPK_##fn, &&L_HPushPK_##fn,
+                &&L_HLoadPK_##fn, &&L_HPushPK_##fn, &&L_HLoadPP_##fn, &&L_HPushPP_##fn,
+#define CHAIN_LBL(o2, o1) &&L_HChainPK_##o2##_##o1, &&L_HChainPP_##o2##_##o1,
+#define CHAIN_ROW_LBL(o2) QUOREL_BASIC_OPS_WITH(CHAIN_LBL, o2) &&L_HChainSqr_##o2,
     static const void *const table[HCount] = {
         &&L_HEnd, &&L_HEndZero, &&L_HLoadP, &&L_HLoadK, &&L_HLoadV, &&L_HPushP, &&L_HPushK,
         &&L_HPushV, &&L_HNeg, &&L_HNot, &&L_HSqr, &&L_HLoadSqrP, &&L_HPushSqrP,
         QUOREL_BINARY_OPS(LBL)
+        QUOREL_BASIC_OPS(CHAIN_ROW_LBL)
         &&L_I46, &&L_I47, &&L_I48, &&L_I49, &&L_I50, &&L_I51, &&L_I52, &&L_I53, &&L_I54,
         &&L_I55, &&L_I56, &&L_I57, &&L_I58, &&L_I59, &&L_I60};
     // clang-format on
 #undef LBL
+#undef CHAIN_LBL
+#undef CHAIN_ROW_LBL
     if (!program) {
         handlers<D> = table;
         return A::Zero();
@@ -48,6 +54,7 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
 #else
 #define CASE(name) case name:
 #define CASE2(prefix, fn) case prefix##_##fn:
+#define CASE3(prefix, a, b) case prefix##_##a##_##b:
 #define ICASE(c) case HIntr + (c - OpIntrinsicBase - 1):
 #define NEXT() \
     ++pc;      \
@@ -100,22 +107,42 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
         tos = A::Mul(x, x);
     }
     NEXT();
-#define BINARY_STEPS(fn)                             \
-    CASE2(HBin, fn) tos = A::fn(*sp--, tos);         \
-    NEXT();                                          \
-    CASE2(HBinP, fn) tos = A::fn(tos, P[pc->i]);     \
-    NEXT();                                          \
-    CASE2(HBinK, fn) tos = A::fn(tos, pc->k);        \
-    NEXT();                                          \
-    CASE2(HBinV, fn) tos = A::fn(tos, *pc->cell);    \
-    NEXT();                                          \
-    CASE2(HLoadPK, fn) tos = A::fn(P[pc->i], pc->k); \
-    NEXT();                                          \
-    CASE2(HPushPK, fn) *++sp = tos;                  \
-    tos = A::fn(P[pc->i], pc->k);                    \
+#define BINARY_STEPS(fn)                                \
+    CASE2(HBin, fn) tos = A::fn(*sp--, tos);            \
+    NEXT();                                             \
+    CASE2(HBinP, fn) tos = A::fn(tos, P[pc->i]);        \
+    NEXT();                                             \
+    CASE2(HBinK, fn) tos = A::fn(tos, pc->k);           \
+    NEXT();                                             \
+    CASE2(HBinV, fn) tos = A::fn(tos, *pc->cell);       \
+    NEXT();                                             \
+    CASE2(HLoadPK, fn) tos = A::fn(P[pc->i], pc->k);    \
+    NEXT();                                             \
+    CASE2(HPushPK, fn) *++sp = tos;                     \
+    tos = A::fn(P[pc->i], pc->k);                       \
+    NEXT();                                             \
+    CASE2(HLoadPP, fn) tos = A::fn(P[pc->i], P[pc->j]); \
+    NEXT();                                             \
+    CASE2(HPushPP, fn) *++sp = tos;                     \
+    tos = A::fn(P[pc->i], P[pc->j]);                    \
     NEXT();
     QUOREL_BINARY_OPS(BINARY_STEPS)
 #undef BINARY_STEPS
+#define CHAIN_STEPS(o2, o1)                                              \
+    CASE3(HChainPK, o2, o1) tos = A::o2(tos, A::o1(P[pc->i], pc->k));    \
+    NEXT();                                                              \
+    CASE3(HChainPP, o2, o1) tos = A::o2(tos, A::o1(P[pc->i], P[pc->j])); \
+    NEXT();
+#define CHAIN_ROW(o2)                      \
+    QUOREL_BASIC_OPS_WITH(CHAIN_STEPS, o2) \
+    CASE2(HChainSqr, o2) {                 \
+        V x = P[pc->i];                    \
+        tos = A::o2(tos, A::Mul(x, x));    \
+    }                                      \
+    NEXT();
+    QUOREL_BASIC_OPS(CHAIN_ROW)
+#undef CHAIN_ROW
+#undef CHAIN_STEPS
 #define INTRINSIC(c)                         \
     ICASE(c) tos = A::template Intr<c>(tos); \
     NEXT();
@@ -138,6 +165,7 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
     END_DISPATCH()
 #undef CASE
 #undef CASE2
+#undef CASE3
 #undef ICASE
 #undef NEXT
 #undef BEGIN

@@ -99,7 +99,7 @@ TEST_F(Programs, AgreeWithTheGeneralEvaluatorToTheBit) {
     // Parameters, an automatic variable, a common variable and constants, squares
     // among them, so that every fused step shape turns up.
     const std::vector<std::string> realLeaves = {"x", "y",     "z",   "a",   "t",     "2",    "0.5",
-                                                 "3", "1e300", "x^2", "y^2", "(x+1)", "(2*y)"};
+                                                 "3", "1e300", "x^2", "y^2", "(x+1)", "(2*y)", "(x*y)", "(z-x)"};
     RealF("(v : : common, t) = t = v", NextPrivateModule());
     for (int round = 0; round < 2000; ++round) {
         std::string text =
