@@ -59,21 +59,29 @@ void ReleaseTokens(BuildBuffers &b) {
     qfree(b.tokenBegin);
     qfree(b.tokenEnd);
     qfree(b.tokenValue);
+    qfree(b.tokenAux[0]);
+    qfree(b.tokenAux[1]);
     b.tokenKinds = b.opStack = nullptr;
     b.tokenBegin = b.tokenEnd = nullptr;
     b.tokenValue = nullptr;
+    b.tokenAux[0] = b.tokenAux[1] = nullptr;
     b.tokenCap = 0;
 }
 
 bool AllocTokens(BuildBuffers &b, int count) {
-    if (b.tokenKinds && b.opStack && b.tokenBegin && b.tokenEnd && b.tokenValue) return true;
+    if (b.tokenKinds && b.opStack && b.tokenBegin && b.tokenEnd && b.tokenValue && b.tokenAux[0] &&
+        b.tokenAux[1])
+        return true;
     ReleaseTokens(b);
     b.tokenKinds = static_cast<std::uint8_t *>(AllocArray(count, 1));
     b.opStack = static_cast<std::uint8_t *>(AllocArray(count, 1));
     b.tokenBegin = static_cast<int *>(AllocArray(count, sizeof(int)));
     b.tokenEnd = static_cast<int *>(AllocArray(count, sizeof(int)));
     b.tokenValue = static_cast<Operand *>(AllocArray(count, sizeof(Operand)));
-    if (!b.tokenKinds || !b.opStack || !b.tokenBegin || !b.tokenEnd || !b.tokenValue) {
+    b.tokenAux[0] = static_cast<int *>(AllocArray(count, sizeof(int)));
+    b.tokenAux[1] = static_cast<int *>(AllocArray(count, sizeof(int)));
+    if (!b.tokenKinds || !b.opStack || !b.tokenBegin || !b.tokenEnd || !b.tokenValue ||
+        !b.tokenAux[0] || !b.tokenAux[1]) {
         ReleaseTokens(b);
         return false;
     }

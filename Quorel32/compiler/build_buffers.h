@@ -36,12 +36,13 @@ struct JumpRecord {
 };
 
 struct BuildBuffers {
-    // Token group: five arrays sharing one capacity.
+    // Token group: seven arrays sharing one capacity.
     std::uint8_t *tokenKinds;
     std::uint8_t *opStack;  // also scratch text for numbers and cell keys
     int *tokenBegin;
     int *tokenEnd;
     Operand *tokenValue;
+    int *tokenAux[2];  // per-token scratch of the passes that relink or sort tokens
     int tokenCap;
 
     std::uint8_t *code;

@@ -36,7 +36,7 @@ enum Tk : std::uint8_t {
     TkNot,
     TkAssign,
     TkComma,
-    TkOpen,  // value: shape 0 round, 1 square, 2 curly; from the checks on, its partner
+    TkOpen,  // value: shape 0 round, 1 square, 2 curly; from the bracket check on, its partner
     TkClose,
     TkColon,
     // Header names after the header is read. Value: variable index, or the cell
@@ -161,10 +161,5 @@ int Resolve(Ctx &c);
 int CheckOperators(Ctx &c);
 template <class D>
 int Generate(Ctx &c);
-
-// Index of the bracket matching the opening bracket at `open` (brackets checked), by
-// scanning; from the operator checks on, a bracket's value holds its partner instead.
-int MatchingClose(const Ctx &c, int open);
-int MatchingOpen(const Ctx &c, int close);
 
 }  // namespace quorel

@@ -1,82 +1,134 @@
 // Dot calls: `e0.e1.f(a)` is rewritten in the token arrays to `f(e0, e1, a)` before
 // names are resolved, so the rest of the compiler only ever sees ordinary calls.
+//
+// Each rewrite moves `f (` in front of everything the chain has built so far, so a
+// chain of n calls done by shifting the arrays costs n squared. Instead the body is
+// threaded into a list for the pass: a move is a relink, and the arrays take the
+// list's order once at the end. Tokens keep their indices while linked, so errors
+// report the same tokens as a rewrite in place would.
+#include <cstring>
+#include <initializer_list>
+
 #include "context.h"
 
 namespace quorel {
 
 namespace {
 
-void MoveToken(BuildBuffers &b, int from, int to) {
-    b.tokenKinds[to] = b.tokenKinds[from];
-    b.tokenBegin[to] = b.tokenBegin[from];
-    b.tokenEnd[to] = b.tokenEnd[from];
-    b.tokenValue[to] = b.tokenValue[from];
-}
+struct DotRewriter {
+    Ctx &c;
+    std::uint8_t *k;
+    int *next;
+    int *prev;
 
-// Moves the two tokens at `call` and `call + 1` (name and bracket) to `first`,
-// shifting the tokens in between two places up.
-void HoistCall(BuildBuffers &b, int first, int call) {
-    int spare = b.tokenCap - 2;  // the lexer keeps the last two slots free
-    MoveToken(b, call, spare);
-    MoveToken(b, call + 1, spare + 1);
-    for (int i = call - 1; i >= first; --i) MoveToken(b, i, i + 2);
-    MoveToken(b, spare, first);
-    MoveToken(b, spare + 1, first + 1);
-}
+    // Moving `f (` across a balanced run leaves every pair intact, so the partners
+    // found by the bracket check hold through the whole pass.
+    int Partner(int bracket) const { return static_cast<int>(c.b.tokenValue[bracket]); }
 
-// First token of the operand that ends just before the dot at `dot`, or -1.
-int OperandStart(const Ctx &c, int dot) {
-    int prev = dot - 1;
-    switch (c.b.tokenKinds[prev]) {
-        case TkName:
-        case TkString:
-            return prev;
-        case TkClose: {
-            int open = MatchingOpen(c, prev);
-            return c.b.tokenKinds[open - 1] == TkName ? open - 1 : open;
+    // First token of the operand that ends just before the dot, or -1.
+    int OperandStart(int dot) const {
+        int last = prev[dot];
+        switch (k[last]) {
+            case TkName:
+            case TkString:
+                return last;
+            case TkClose: {
+                int open = Partner(last);
+                return k[prev[open]] == TkName ? prev[open] : open;
+            }
+            default:
+                return -1;
         }
-        default:
-            return -1;
     }
-}
 
-// Rewrites the chain whose first dot is at `dot`; returns the index of the call's
-// name after the rewrite through `resume`.
-int RewriteOne(Ctx &c, int dot, int *resume) {
-    BuildBuffers &b = c.b;
-    int first = OperandStart(c, dot);
-    if (first < 0) return TokErr(c, 31, dot, dot);
-    b.tokenKinds[dot] = TkComma;
-    int j = dot + 1;
-    while (!(b.tokenKinds[j] == TkName && b.tokenKinds[j + 1] == TkOpen)) {
-        int after;
-        if (b.tokenKinds[j] == TkName || b.tokenKinds[j] == TkString)
-            after = j + 1;
-        else if (b.tokenKinds[j] == TkOpen)
-            after = MatchingClose(c, j) + 1;
-        else
-            return TokErr(c, 31, first, j);
-        if (b.tokenKinds[after] != TkDot) return TokErr(c, 31, first, after);
-        b.tokenKinds[after] = TkComma;
-        j = after + 1;
+    // Rewrites the chain whose first dot is `dot`. `*resume` becomes the token after
+    // which scanning goes on: the call's own arguments are scanned, the leading ones
+    // (already rewritten or taken as they are) are not.
+    int RewriteOne(int dot, int *resume) {
+        int first = OperandStart(dot);
+        if (first < 0) return TokErr(c, 31, dot, dot);
+        k[dot] = TkComma;
+        int j = next[dot];
+        while (!(k[j] == TkName && k[next[j]] == TkOpen)) {
+            int after;
+            if (k[j] == TkName || k[j] == TkString)
+                after = next[j];
+            else if (k[j] == TkOpen)
+                after = next[Partner(j)];
+            else
+                return TokErr(c, 31, first, j);
+            if (k[after] != TkDot) return TokErr(c, 31, first, after);
+            k[after] = TkComma;
+            j = next[after];
+        }
+        int open = next[j], comma = prev[j];
+        // `e0.f()` is `f(e0)`: the comma before the empty list goes.
+        if (k[next[open]] == TkClose) k[comma] = TkRemoved;
+        // Unlink `f (` and put it in front of the first operand.
+        next[comma] = next[open];
+        prev[next[open]] = comma;
+        next[prev[first]] = j;
+        prev[j] = prev[first];
+        next[open] = first;
+        prev[first] = open;
+        *resume = comma;
+        return 0;
     }
-    // `e0.f()` is `f(e0)`: the comma before the empty list goes.
-    if (b.tokenKinds[j + 2] == TkClose) b.tokenKinds[j - 1] = TkRemoved;
-    if (b.tokenCap < c.n + 2) return GrowTokens;
-    HoistCall(b, first, j);
-    *resume = j + 1;
-    return 0;
-}
+
+    // Puts the body's tokens into list order; bracket partners follow their tokens.
+    void Settle() {
+        BuildBuffers &b = c.b;
+        const int lo = c.bodyOpen, hi = c.bodyClose;
+        int *dest = prev;  // the links are done with
+        int pos = lo;
+        for (int x = lo; x != hi; x = next[x]) dest[x] = pos++;
+        dest[hi] = hi;
+        for (int i = lo; i <= hi; ++i) {
+            if (k[i] == TkOpen || k[i] == TkClose) b.tokenValue[i] = dest[Partner(i)];
+        }
+        std::uint8_t *kinds = b.opStack;
+        for (int i = lo; i <= hi; ++i) kinds[dest[i]] = k[i];
+        std::memcpy(k + lo, kinds + lo, static_cast<std::size_t>(hi - lo + 1));
+        int *spare = next;
+        for (int *a : {b.tokenBegin, b.tokenEnd}) {
+            for (int i = lo; i <= hi; ++i) spare[dest[i]] = a[i];
+            std::memcpy(a + lo, spare + lo, static_cast<std::size_t>(hi - lo + 1) * sizeof(int));
+        }
+        // Values have no spare array of their size: each swap lands one where it belongs.
+        Operand *value = b.tokenValue;
+        for (int i = lo; i <= hi; ++i) {
+            for (int to = dest[i]; to != i; to = dest[i]) {
+                Operand v = value[to];
+                value[to] = value[i];
+                value[i] = v;
+                dest[i] = dest[to];
+                dest[to] = to;
+            }
+        }
+    }
+
+    int Run(int firstDot) {
+        for (int i = c.bodyOpen; i <= c.bodyClose; ++i) {
+            next[i] = i + 1;
+            prev[i] = i - 1;
+        }
+        for (int i = firstDot; i != c.bodyClose; i = next[i]) {
+            if (k[i] != TkDot) continue;
+            if (int r = RewriteOne(i, &i)) return r;
+        }
+        Settle();
+        return 0;
+    }
+};
 
 }  // namespace
 
 int RewriteDotCalls(Ctx &c) {
-    for (int i = c.bodyOpen + 1; i < c.bodyClose; ++i) {
-        if (c.b.tokenKinds[i] != TkDot) continue;
-        int r = RewriteOne(c, i, &i);
-        if (r) return r;
-    }
-    return 0;
+    int dot = c.bodyOpen + 1;
+    while (dot < c.bodyClose && c.b.tokenKinds[dot] != TkDot) ++dot;
+    if (dot == c.bodyClose) return 0;
+    DotRewriter rw{c, c.b.tokenKinds, c.b.tokenAux[0], c.b.tokenAux[1]};
+    return rw.Run(dot);
 }
 
 }  // namespace quorel

@@ -162,10 +162,10 @@ int CheckBrackets(Ctx &c) {
     BuildBuffers &b = c.b;
     c.bodyOpen = c.hdrEq;
     b.tokenKinds[c.bodyOpen] = TkOpen;
-    b.tokenValue[c.bodyOpen] = 0;
     c.bodyClose = c.n++;
     b.tokenKinds[c.bodyClose] = TkClose;
-    b.tokenValue[c.bodyClose] = 0;
+    b.tokenValue[c.bodyOpen] = c.bodyClose;
+    b.tokenValue[c.bodyClose] = c.bodyOpen;
     b.tokenBegin[c.bodyClose] = b.tokenEnd[c.bodyClose] = c.len > 0 ? c.len - 1 : 0;
     if (c.bodyClose == c.bodyOpen + 1) return OffErr(c, 3, b.tokenBegin[c.bodyOpen], c.len - 1);
     // Open brackets wait on the call stack, which codegen needs as deep anyway.
@@ -178,7 +178,8 @@ int CheckBrackets(Ctx &c) {
             if (depth == 0) return TokErr(c, 2, i, i);
             int open = b.calls[--depth].token;
             if (b.tokenValue[open] != b.tokenValue[i]) return TokErr(c, 2, open, i);
-            b.tokenValue[open] = b.tokenValue[i] = 0;
+            b.tokenValue[open] = i;
+            b.tokenValue[i] = open;
         }
     }
     if (depth > 0) return OffErr(c, 2, b.tokenBegin[b.calls[depth - 1].token], c.len - 1);
@@ -194,26 +195,6 @@ int NameIntoCode(Ctx &c) {
     c.b.code[NameOffset + len] = 0;
     c.strPos = NameOffset + len + 1;
     return 0;
-}
-
-int MatchingClose(const Ctx &c, int open) {
-    int depth = 0;
-    for (int i = open;; ++i) {
-        if (c.b.tokenKinds[i] == TkOpen)
-            ++depth;
-        else if (c.b.tokenKinds[i] == TkClose && --depth == 0)
-            return i;
-    }
-}
-
-int MatchingOpen(const Ctx &c, int close) {
-    int depth = 0;
-    for (int i = close;; --i) {
-        if (c.b.tokenKinds[i] == TkClose)
-            ++depth;
-        else if (c.b.tokenKinds[i] == TkOpen && --depth == 0)
-            return i;
-    }
 }
 
 }  // namespace quorel

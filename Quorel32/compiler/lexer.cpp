@@ -37,7 +37,7 @@ struct Lexer {
     }
 
     int Add(Tk kind, int begin, int end, Operand value = 0) {
-        // Slots stay free for the body's closing bracket and two for moving tokens.
+        // A slot stays free for the body's closing bracket; the others are headroom.
         if (c.n + 4 > c.b.tokenCap) return GrowTokens;
         c.b.tokenKinds[c.n] = kind;
         c.b.tokenBegin[c.n] = begin;
