@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "context.h"
+#include "name_table.h"
 
 namespace quorel {
 
@@ -11,11 +12,6 @@ namespace {
 bool TextIs(const Ctx &c, int i, const char *word) {
     int n = static_cast<int>(std::strlen(word));
     return TokLen(c, i) == n && std::memcmp(TokText(c, i), word, n) == 0;
-}
-
-bool SameText(const Ctx &c, int i, int j) {
-    int n = TokLen(c, i);
-    return n == TokLen(c, j) && std::memcmp(TokText(c, i), TokText(c, j), n) == 0;
 }
 
 bool Qualified(const Ctx &c, int i) {
@@ -39,6 +35,7 @@ bool NameClashes(const char *name, int len, int m) {
 
 struct SectionReader {
     Ctx &c;
+    NameTable names;  // the names read so far
     int section = 0;
     bool prevName = false;
     int pendingComma = -1;
@@ -65,11 +62,7 @@ struct SectionReader {
         if (c.syn.imaginary && TokLen(c, i) == 1 &&
             (*TokText(c, i) == 'i' || *TokText(c, i) == 'I'))
             return TokErr(c, 4, i, i);
-        for (int j = c.hdrOpen + 1; j < i; ++j) {
-            if (c.b.tokenKinds[j] >= TkHdrLocal && c.b.tokenKinds[j] <= TkHdrCommon &&
-                SameText(c, i, j))
-                return TokErr(c, 35, i, i);
-        }
+        if (names.FindOrAdd(i) >= 0) return TokErr(c, 35, i, i);
         bool isStatic = TextIs(c, i, "static"), isCommon = TextIs(c, i, "common");
         if ((isStatic && section != 1) || (isCommon && section != 2)) return TokErr(c, 28, i, i);
         if (section < 2) {
@@ -154,7 +147,8 @@ int ReadHeader(Ctx &c) {
     if (c.b.tokenValue[c.hdrOpen] != 0) return TokErr(c, 2, c.hdrOpen, c.hdrClose);
     if (c.nameTok >= 0 && NameClashes(TokText(c, 3), TokLen(c, 3), c.module))
         return TokErr(c, 29, 3, 3);
-    SectionReader reader{c};
+    // Names are separated, so at most half the tokens between the brackets.
+    SectionReader reader{c, NameTable(c, (c.hdrClose - c.hdrOpen) / 2)};
     return reader.Run();
 }
 

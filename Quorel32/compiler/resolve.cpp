@@ -8,6 +8,7 @@
 #include "../keys/modules.h"
 #include "../keys/registry.h"
 #include "domain_syntax.h"
+#include "name_table.h"
 
 namespace quorel {
 
@@ -71,6 +72,7 @@ struct Resolver {
     using T = CompileTraits<D>;
     using Value = typename D::Value;
     Ctx &c;
+    NameTable headerNames = HeaderNames();
 
     Value *values() { return ValueBuf<D>(c); }
 
@@ -127,15 +129,18 @@ struct Resolver {
         return 0;
     }
 
-    // -1: not a header name; else the header token.
-    int HeaderName(int i) {
+    // The header holds no name twice, and at most one per two tokens.
+    NameTable HeaderNames() const {
+        NameTable names(c, (c.hdrClose - c.hdrOpen) / 2);
         for (int j = c.hdrOpen + 1; j < c.hdrClose; ++j) {
-            if (c.b.tokenKinds[j] >= TkHdrLocal && c.b.tokenKinds[j] <= TkHdrCommon &&
-                SameText(c, i, j))
-                return j;
+            if (c.b.tokenKinds[j] >= TkHdrLocal && c.b.tokenKinds[j] <= TkHdrCommon)
+                names.FindOrAdd(j);
         }
-        return -1;
+        return names;
     }
+
+    // -1: not a header name; else the header token.
+    int HeaderName(int i) const { return headerNames.Find(i); }
 
     int Variable(int i, int hdr) {
         if (c.b.tokenKinds[hdr] == TkHdrLocal) {
