@@ -42,21 +42,25 @@ struct DotRewriter {
     }
 
     // Rewrites the chain whose first dot is `dot`. `*resume` becomes the token after
-    // which scanning goes on: the call's own arguments are scanned, the leading ones
-    // (already rewritten or taken as they are) are not.
+    // which scanning goes on. Everything left of the dot has been scanned; to its
+    // right, a bracketed leading argument has not, and may hold dot calls of its own
+    // (`a.(b.f()).g()`), so scanning goes on at the first such group, else at the
+    // call's own arguments. Each token is still scanned once.
     int RewriteOne(int dot, int *resume) {
         int first = OperandStart(dot);
         if (first < 0) return TokErr(c, 31, dot, dot);
         k[dot] = TkComma;
-        int j = next[dot];
+        int j = next[dot], firstGroup = -1;
         while (!(k[j] == TkName && k[next[j]] == TkOpen)) {
             int after;
-            if (k[j] == TkName || k[j] == TkString)
+            if (k[j] == TkName || k[j] == TkString) {
                 after = next[j];
-            else if (k[j] == TkOpen)
+            } else if (k[j] == TkOpen) {
+                if (firstGroup < 0) firstGroup = j;
                 after = next[Partner(j)];
-            else
+            } else {
                 return TokErr(c, 31, first, j);
+            }
             if (k[after] != TkDot) return TokErr(c, 31, first, after);
             k[after] = TkComma;
             j = next[after];
@@ -71,7 +75,7 @@ struct DotRewriter {
         prev[j] = prev[first];
         next[open] = first;
         prev[first] = open;
-        *resume = comma;
+        *resume = firstGroup >= 0 ? prev[firstGroup] : comma;
         return 0;
     }
 

@@ -120,6 +120,12 @@ TEST_F(CompilerTest, DotCallsAreOrdinaryCalls) {
     EXPECT_EQ(RealCal(RealC("(a,b)=a.f(b).g()").f, p), 13);
     EXPECT_EQ(RealCal(RealC("(a,b)=(a+1).f(b).f(3)").f, p), 223);
     EXPECT_EQ(RealCal(RealC("(a,b)=g(a).f(b)").f, p), 22);
+    // A bracketed leading argument may hold dot calls of its own.
+    a = RealC("(a,b)=a.(b.g()).f()");
+    b = RealC("(a,b)=f(a,(g(b)))");
+    ASSERT_EQ(a.code, 0);
+    EXPECT_EQ(Code(a.f), Code(b.f));
+    EXPECT_EQ(RealCal(RealC("(a,b)=(a.g()).(b.g().g()).f().g()").f, p), 2 * 10 + 4 + 1);
 }
 
 TEST_F(CompilerTest, ByReferenceArgumentsGetCopyBackEntries) {
