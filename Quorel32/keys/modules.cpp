@@ -39,6 +39,10 @@ inline bool StartsName(unsigned char c) {
 // a name. Only subtrees whose next byte can start a name are touched, so module 12's
 // variables survive module 1 and common variables (names alone) are never reached.
 void RemoveModuleVariables(const char *key, int len) {
+    // Most modules have no variables: then nothing lies below the module's own key,
+    // and the 53 searches for name starts below it can be skipped.
+    const KeyNode *base = KeyNodeOf(key, len);
+    if (!base || (!base->child[0] && !base->child[1])) return;
     char varKey[13];
     std::memcpy(varKey, key, len);
     for (int c = 0; c < 256; ++c) {
