@@ -1,6 +1,5 @@
 #include "modules.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "../api/alloc.h"
@@ -74,8 +73,18 @@ bool InsertRecord(const char *key, int len, ModuleRecord *rec) {
 }  // namespace
 
 int ModuleKey(int m, char *out) {
+    // Every compile and deletion looks its module up: decimal digits by hand, not
+    // through the formatted-output machinery.
     unsigned int a = m < 0 ? 0u - static_cast<unsigned int>(m) : static_cast<unsigned int>(m);
-    return std::snprintf(out, 12, "%u", a);
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + a % 10);
+        a /= 10;
+    } while (a != 0);
+    for (int i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
+    out[n] = '\0';
+    return n;
 }
 
 ModuleRecord *FindModule(int m) {
