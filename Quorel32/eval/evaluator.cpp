@@ -781,7 +781,14 @@ typename D::Value FoldTiny(std::uint8_t op, int pushes, typename D::Value a, typ
     typename D::Value values[4] = {a, b, a, b};
     CompiledFormula rec{code, ints, values, nullptr, nullptr};
     ints[Self] = reinterpret_cast<Operand>(&rec);
-    return Evaluate<D>(&rec, nullptr);
+    // The fragment calls nothing, so the bound on nested calls is not its business: a
+    // host function deep in a recursion may compile too. Refused, it would fail the
+    // compile and leave the error slot naming this record, which dies with the call.
+    const int outer = activations;
+    activations = 0;
+    typename D::Value r = Evaluate<D>(&rec, nullptr);
+    activations = outer;
+    return r;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "eval/evaluator.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <climits>
 #include <cmath>
@@ -158,6 +159,66 @@ TEST_F(Eval, DeepRecursionIsRefusedBeforeTheMachineStackRunsOut) {
     n = 2000;  // deep but within bounds
     EXPECT_TRUE(std::isinf(RealCal(f, &n)));
     EXPECT_EQ(g.runErr.errType, 0);
+}
+
+// A host function at every level of a recursion compiles a formula with constants to
+// fold, down to the deepest level the bound on nested calls admits. Folding runs
+// through the evaluator as well and must not count as one more nested call: refused,
+// the compile would fail and the error slot would name a record that lived on the
+// stack of the folding.
+namespace deep {
+void *rec = nullptr;
+int compiles = 0, failures = 0;
+double QUOREL_CALL Down(int, double *x, CallerInfo *) {
+    double n = x[0];
+    return RealCal(rec, &n);
+}
+double QUOREL_CALL Compile(int, double *, CallerInfo *) {
+    void *h = nullptr;
+    int n, b, e;
+    double *p;
+    ++compiles;
+    if (RealCom("sin(1) + 2", -7, &h, &n, &p, &b, &e) != 0 ||
+        RealCal(h, nullptr) != std::sin(1.0) + 2) {
+        ++failures;
+        return 0;
+    }
+    DeleteFor(2, h);
+    return 0;
+}
+void *Run(void *) {
+    SetFunction(5, "down", reinterpret_cast<void *>(Down), 0);
+    SetFunction(5, "comp", reinterpret_cast<void *>(Compile), -1);
+    ResizeEvalStack(DomainReal, 1000000, sizeof(double));
+    void *h = nullptr;
+    int n, b, e;
+    double *p;
+    if (RealCom("rec(x) = comp(), if(x > 0, return(down(x - 1))), 0", 1, &h, &n, &p, &b, &e) == 0) {
+        rec = h;
+        double depth = 100000;
+        RealCal(rec, &depth);
+    }
+    return nullptr;
+}
+}  // namespace deep
+
+TEST_F(Eval, CompilesFoldConstantsAtTheDeepestNesting) {
+    // The recursion goes through host functions, so it takes machine stack: a thread
+    // with room for it.
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, std::size_t{512} << 20);
+    pthread_t t;
+    ASSERT_EQ(pthread_create(&t, &attr, deep::Run, nullptr), 0);
+    pthread_join(t, nullptr);
+    pthread_attr_destroy(&attr);
+    ASSERT_NE(deep::rec, nullptr);
+    // The recursion ended at the bound, reported against the recursive formula.
+    RunErrSlot err = TakeErr();
+    EXPECT_STREQ(err.funName, "StackOverFlow");
+    EXPECT_EQ(err.forHandle, deep::rec);
+    EXPECT_GT(deep::compiles, 1000);
+    EXPECT_EQ(deep::failures, 0);
 }
 
 // Host function used below: doubles its first argument in place and returns the
