@@ -190,6 +190,9 @@ QUOREL_API void QUOREL_CALL EnumKeyTypeValue(int keyType, char *buffer, int size
     // The walk runs on its own copy: a callback that (against the rules) starts another
     // enumeration then cannot redirect this one to a buffer that is not ours.
     EnumState walk = s;
+    // The walk stands in the tree while the callback runs: FreeQuorel or InitQuorel
+    // from the callback would free the nodes under it, so they are refused meanwhile.
+    BusyScope busy;
     EnumWalk(walk);
     s.goOn = walk.goOn;
     s.depth = walk.depth;

@@ -1,7 +1,9 @@
 // Host code that re-enters the engine from inside an engine call: host functions,
-// the free callback. Whatever it asks for, the call under way must not lose the
-// code, stacks or function records it is running on.
+// the free callback, the enumeration callback. Whatever it asks for, the call under way must not
+// lose the code, stacks or function records it is running on.
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "Quorel32.h"
 #include "eval/formula.h"
@@ -78,6 +80,40 @@ TEST_F(ReEntry, FreeAndInitFromInsideAnEvaluationAreIgnored) {
     // host can reset it.
     EXPECT_EQ(RealCal(f, nullptr), 3);
     EXPECT_TRUE(InitQuorel());
+}
+
+// The enumeration walks the tree while its callback runs; a callback that asks for
+// FreeQuorel or InitQuorel would pull the nodes from under it.
+int enumerated = 0;
+bool ReEntryInit = true;
+bool QUOREL_CALL ResetFromEnumeration(char *, int, void *) {
+    ++enumerated;
+    FreeQuorel();
+    ReEntryInit = InitQuorel();
+    return true;
+}
+
+TEST_F(ReEntry, FreeAndInitFromAnEnumerationCallbackAreIgnored) {
+    static int values[4];
+    const char *const keys[] = {"a", "ab", "b", "zz"};
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(InsertKey(keys[i], static_cast<int>(std::strlen(keys[i])), 256, &values[i],
+                            nullptr, nullptr),
+                  0);
+    void *f = RealF("ef(x) = x + 1");
+    char buffer[8];
+    enumerated = 0;
+    ReEntryInit = true;
+    EnumKeyTypeValue(256, buffer, sizeof buffer, ResetFromEnumeration);
+    EXPECT_EQ(enumerated, 4);
+    EXPECT_FALSE(ReEntryInit);
+    // Nothing went: the keys and the formula are still there.
+    EXPECT_EQ(SearchKey("zz", 2, 256), &values[3]);
+    double x = 1;
+    EXPECT_EQ(RealCal(f, &x), 2);
+    // Outside the enumeration the host can reset the engine.
+    EXPECT_TRUE(InitQuorel());
+    EXPECT_EQ(SearchKey("zz", 2, 256), nullptr);
 }
 
 void *dying = nullptr;
