@@ -18,8 +18,12 @@ namespace {
 constexpr std::size_t kMaxTextLength = 0x0fffffff;
 
 // Undoes a half-made record: the destroyer drops its module count and the links
-// made so far.
+// made so far. The record never ran, so its static variables hold nothing for a
+// `free` hook to release; and running the hook would run host code while the record
+// is linked to only some of its callees, so a callee deleted from there would be
+// called after it had gone.
 int Abandon(int domain, CompiledFormula *rec) {
+    rec->ints[FreeVar] = 0;
     DestroyFormula(domain, rec);
     return 1;
 }

@@ -227,5 +227,43 @@ TEST_F(CompilerTest, OutOfMemoryAtEveryAllocation) {
     EXPECT_GT(needed, 10);
 }
 
+// A record given up for lack of memory never ran: its `free` hook does not run either.
+// (It would run half-linked: a callee the hook's host function deleted, unprotected
+// by a link, would then be called after it had gone.)
+CompiledFormula *hookCallee = nullptr;
+int hookRuns = 0;
+double QUOREL_CALL DeleteCallee(int, double *, CallerInfo *) {
+    ++hookRuns;
+    DeleteFor(2, hookCallee);
+    return 0;
+}
+
+TEST_F(CompilerTest, AFormulaGivenUpForMemoryDoesNotRunItsFreeHook) {
+    struct Disarm {
+        ~Disarm() { qallocFailAt(0); }
+    } disarm;
+    int failures = 0;
+    for (long n = 1;; ++n) {
+        FreeQuorel();
+        ASSERT_TRUE(InitQuorel());
+        ASSERT_EQ(SetFunction(5, "del", reinterpret_cast<void *>(DeleteCallee), -1), 0);
+        hookCallee = RealC("hc(x) = x * 2", 1).f;
+        ASSERT_NE(hookCallee, nullptr);
+        hookRuns = 0;
+        qallocFailAt(n);
+        Compiled r = RealC("(x : static, free) = if(free, del(), hc(1)), x", 2);
+        bool failed = qallocCount() >= n;
+        qallocFailAt(0);
+        if (!failed) {
+            ASSERT_EQ(r.code, 0);
+            break;
+        }
+        failures += r.code != 0;
+        EXPECT_EQ(hookRuns, 0) << n;
+    }
+    EXPECT_GT(failures, 3);
+    FreeQuorel();
+}
+
 }  // namespace
 }  // namespace quorel::test
