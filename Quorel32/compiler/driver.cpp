@@ -77,13 +77,16 @@ int Install(CompiledFormula *rec, int module) {
     rec->code = static_cast<std::uint8_t *>(qalloc(codeLen));
     rec->ints = rec->code ? qnew<Operand>(intCount) : nullptr;
     rec->values = rec->ints ? qnew<Value>(valueCount) : nullptr;
-    if (!rec->values) {
+    // A formula its module does not count would, once deleted, count down a record
+    // made later for other formulas of the module and release their variables under
+    // them: without memory for the record the compile fails like any other allocation.
+    if (!rec->values || !ModuleCountUp(module)) {
         qfree(rec->code);
         qfree(rec->ints);
+        qfree(rec->values);
         qfree(rec);
         return 1;
     }
-    ModuleCountUp(module);
     std::memcpy(rec->code, g.build.code, codeLen);
     std::memcpy(rec->ints, hdr, intCount * sizeof(Operand));
     // Variables and constants; the evaluation stack area stays zeroed.

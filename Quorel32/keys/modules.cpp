@@ -94,15 +94,15 @@ ModuleRecord *FindModule(int m) {
     return e ? static_cast<ModuleRecord *>(e->value) : nullptr;
 }
 
-void ModuleCountUp(int m) {
+bool ModuleCountUp(int m) {
     if (ModuleRecord *rec = FindModule(m)) {
         ++rec->count;
-        return;
+        return true;
     }
-    // Without memory the module simply has no record: its formulas still compile.
     char key[12];
     int len = ModuleKey(m, key);
-    if (ModuleRecord *rec = NewRecord(1, nullptr)) InsertRecord(key, len, rec);
+    ModuleRecord *rec = NewRecord(1, nullptr);
+    return rec && InsertRecord(key, len, rec);
 }
 
 void ModuleCountDown(int m) {

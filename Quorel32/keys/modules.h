@@ -25,8 +25,9 @@ ModuleRecord *FindModule(int m);
 
 // A formula of module m was built / destroyed (outside the teardown sweep). When the
 // last formula goes, the module's variables and import list go with it, and so does
-// its record unless a lock keeps it.
-void ModuleCountUp(int m);
+// its record unless a lock keeps it. Count up is false when the module had no record
+// and none could be made.
+bool ModuleCountUp(int m);
 void ModuleCountDown(int m);
 // Compile lock check: null lock passes without a call; otherwise the lock is called
 // and the module must have no record or a record locked with this function.

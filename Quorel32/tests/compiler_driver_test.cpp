@@ -227,6 +227,39 @@ TEST_F(CompilerTest, OutOfMemoryAtEveryAllocation) {
     EXPECT_GT(needed, 10);
 }
 
+// Every compiled formula is counted in its module. One that compiled without its
+// module's record would, once deleted, count down the record a later formula made and
+// take that formula's module variable with it.
+TEST_F(CompilerTest, AFormulaIsCountedInItsModuleOrNotCompiled) {
+    struct Disarm {
+        ~Disarm() { qallocFailAt(0); }
+    } disarm;
+    for (long n = 1;; ++n) {
+        FreeQuorel();
+        ASSERT_TRUE(InitQuorel());
+        ASSERT_EQ(RealC("warm(x : : mv) = mv", 6).code, 0);  // grows the build buffers
+        qallocFailAt(n);
+        Compiled a = RealC("a(x : : mv) = mv = mv + x, mv", 5);
+        bool failed = qallocCount() >= n;
+        qallocFailAt(0);
+        if (a.code == 0) {
+            ModuleRecord *m = FindModule(5);
+            ASSERT_NE(m, nullptr) << n;
+            EXPECT_EQ(m->count, 1) << n;
+        } else {
+            EXPECT_EQ(a.code, 1) << n;
+            EXPECT_EQ(FindModule(5), nullptr) << n;
+        }
+        Compiled b = RealC("b(x : : mv) = mv = mv + x, mv", 5);
+        ASSERT_EQ(b.code, 0) << n;
+        if (a.code == 0) DeleteFor(2, a.f);
+        double x = 1;
+        RealCal(b.f, &x);
+        EXPECT_EQ(RealCal(b.f, &x), 2) << n;  // the cell is still b's
+        if (!failed) break;
+    }
+}
+
 // A record given up for lack of memory never ran: its `free` hook does not run either.
 // (It would run half-linked: a callee the hook's host function deleted, unprotected
 // by a link, would then be called after it had gone.)
