@@ -1,4 +1,5 @@
 // Number to text and back.
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -128,6 +129,36 @@ double nonFinite(const std::string &s, size_t i) {
     return 0;
 }
 
+// Decimal exponent of the leading significant digit of the number text s[i, end), which
+// is out of a double's range: positive for an overflow, negative for an underflow. The
+// exponent alone does not tell, as in 1000…(400 digits)e-4.
+long decimalMagnitude(const std::string &s, size_t i, size_t end) {
+    constexpr long kCap = 100000000;  // far beyond any double, far from overflowing a long
+    long magnitude = 0;
+    bool significant = false, fraction = false;
+    for (; i < end && s[i] != 'e' && s[i] != 'E'; ++i) {
+        if (s[i] == '.') {
+            fraction = true;
+        } else if (significant) {
+            if (!fraction && magnitude < kCap) ++magnitude;
+        } else if (s[i] != '0') {
+            significant = true;
+            if (fraction) --magnitude;
+        } else if (fraction && magnitude > -kCap) {
+            --magnitude;
+        }
+    }
+    if (i < end) {
+        ++i;
+        bool negative = s[i] == '-';
+        if (s[i] == '+' || s[i] == '-') ++i;
+        long exponent = 0;
+        for (; i < end; ++i) exponent = std::min(exponent * 10 + (s[i] - '0'), kCap);
+        magnitude += negative ? -exponent : exponent;
+    }
+    return magnitude;
+}
+
 }  // namespace
 
 double TextToNumber(std::string_view text) {
@@ -142,12 +173,8 @@ double TextToNumber(std::string_view text) {
     if (s[i] == '+' || s[i] == '-') ++i;
     double value = 0;
     auto r = std::from_chars(s.data() + i, s.data() + end, value, std::chars_format::general);
-    if (r.ec == std::errc::result_out_of_range) {
-        // atof gives HUGE_VAL or 0 here: tell the two apart by the exponent's sign.
-        size_t e = s.find_first_of("eE", i);
-        bool tiny = e < end && s[e + 1] == '-';
-        value = tiny ? 0.0 : HUGE_VAL;
-    }
+    if (r.ec == std::errc::result_out_of_range)
+        value = decimalMagnitude(s, i, end) > 0 ? HUGE_VAL : 0.0;  // as atof: overflow or underflow
     return negative ? -value : value;
 }
 

@@ -119,6 +119,15 @@ TEST(TextToNumber, AtofRules) {
     EXPECT_EQ(TextToNumber("1e-999"), 0);
 }
 
+// Out of range either way: the digits before the point count as much as the exponent.
+TEST(TextToNumber, OutOfRangeByMagnitudeNotByExponentSign) {
+    EXPECT_EQ(TextToNumber("1" + std::string(400, '0') + "e-4"), HUGE_VAL);
+    EXPECT_EQ(TextToNumber("-" + std::string(400, '9') + ".5e-10"), -HUGE_VAL);
+    EXPECT_EQ(TextToNumber("0." + std::string(400, '0') + "1e+5"), 0);
+    EXPECT_EQ(TextToNumber("1e-400"), 0);
+    EXPECT_EQ(TextToNumber("4.9e-324"), 4.9e-324);  // the smallest subnormal is no underflow
+}
+
 TEST(TextToNumber, ReadsBackNonFiniteTexts) {
     for (double x : {HUGE_VAL, -HUGE_VAL}) EXPECT_EQ(TextToNumber(NumberToText(x)), x);
     EXPECT_TRUE(std::isnan(TextToNumber(NumberToText(std::nan("")))));
