@@ -1,4 +1,5 @@
 // Rounding to the digits kept, and the text with trailing zeros.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -22,6 +23,8 @@ double roundScaled(double f) {
 double RoundHalfUp(double x, int n) {
     if (x == 0) return 0;
     if (!std::isfinite(x)) return x;
+    // Beyond 400 decimals either way every double rounds as it does at 400.
+    n = std::clamp(n, -400, 400);
     double a = std::fabs(x);
     double scale = std::pow(10.0, std::abs(n));
     double result;
@@ -32,6 +35,9 @@ double RoundHalfUp(double x, int n) {
         result = roundScaled(f) / scale;
     } else if (n < 0) {
         result = std::isfinite(scale) ? roundScaled(a / scale) * scale : 0;
+        // Near the largest double the rounded value has no double of its own; x is the
+        // nearest there is.
+        if (!std::isfinite(result)) return x;
     } else {
         result = roundScaled(a);
     }

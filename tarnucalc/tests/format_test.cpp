@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <cfloat>
+#include <climits>
 #include <cmath>
 #include <string>
 
@@ -68,6 +70,15 @@ TEST(RoundHalfUp, ExtremeDigitsKeepTheValue) {
     EXPECT_EQ(RoundHalfUp(1.5, -400), 0);
     EXPECT_TRUE(std::isinf(RoundHalfUp(INFINITY, 2)));
     EXPECT_TRUE(std::isnan(RoundHalfUp(NAN, 2)));
+}
+
+TEST(RoundHalfUp, AnyDigitCountAndTheLargestValues) {
+    EXPECT_EQ(RoundHalfUp(1.5, INT_MIN), 0);
+    EXPECT_EQ(RoundHalfUp(-327.952, INT_MIN), 0);
+    EXPECT_EQ(RoundHalfUp(1.5, INT_MAX), 1.5);
+    // Rounding to millions near the largest double stays finite.
+    EXPECT_EQ(RoundHalfUp(DBL_MAX, -6), DBL_MAX);
+    EXPECT_EQ(RoundHalfUp(-DBL_MAX, -308), -DBL_MAX);  // 2e308 is no double
 }
 
 TEST(FixedDecimals, PadsWithZeros) {
