@@ -3,16 +3,20 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <algorithm>
+
 namespace tarnu {
 
 namespace {
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
+constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
-// Converts with iconv. In strict mode a byte that does not convert fails the whole text;
-// otherwise it becomes the replacement text and conversion goes on.
+// Converts with iconv. In strict mode a code unit that does not convert fails the whole
+// text; otherwise it becomes the replacement text and conversion goes on after it. A UTF-16
+// unit is two bytes: skipping only one would read every later unit askew.
 bool convert(const char *to, const char *from, const std::string &in, std::string &out, bool strict,
-             const std::string &replacement) {
+             const std::string &replacement, size_t unit = 1) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     out.clear();
@@ -32,10 +36,11 @@ bool convert(const char *to, const char *from, const std::string &in, std::strin
             ok = false;
             break;
         }
-        // EILSEQ or EINVAL (a cut sequence at the end): skip one byte.
+        // EILSEQ or EINVAL (a cut sequence at the end): skip one unit.
+        size_t skip = std::min(unit, il);
         out += replacement;
-        ++ip;
-        --il;
+        ip += skip;
+        il -= skip;
     }
     if (ok) {
         char *op = buf;
@@ -64,19 +69,60 @@ bool isUtf16(const std::string &bytes) {
     return bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0;
 }
 
-std::string decodeFileText(const std::string &bytes, FileEncoding *encoding) {
+std::string byteOrderMark(FileEncoding encoding) {
+    switch (encoding) {
+        case FileEncoding::Utf8Bom:
+            return kBom;
+        case FileEncoding::Utf16Le:
+            return "\xFF\xFE";
+        case FileEncoding::Utf16Be:
+            return "\xFE\xFF";
+        default:
+            return "";
+    }
+}
+
+std::string decodePiece(const std::string &bytes, FileEncoding encoding) {
     std::string out;
+    switch (encoding) {
+        case FileEncoding::Gb18030:
+            convert("UTF-8", "GB18030", bytes, out, false, kReplacement);
+            break;
+        case FileEncoding::Utf8Bom:
+        case FileEncoding::Utf8:
+            convert("UTF-8", "UTF-8", bytes, out, false, kReplacement);
+            break;
+        case FileEncoding::Utf16Le:
+        case FileEncoding::Utf16Be:
+            convert("UTF-8", encoding == FileEncoding::Utf16Le ? "UTF-16LE" : "UTF-16BE", bytes,
+                    out, false, kReplacement, 2);
+            break;
+    }
+    return out;
+}
+
+bool encodePiece(const std::string &utf8, FileEncoding encoding, std::string &out) {
+    switch (encoding) {
+        case FileEncoding::Gb18030:
+            return convert("GB18030", "UTF-8", utf8, out, true, "");
+        case FileEncoding::Utf16Le:
+            return convert("UTF-16LE", "UTF-8", utf8, out, true, "");
+        case FileEncoding::Utf16Be:
+            return convert("UTF-16BE", "UTF-8", utf8, out, true, "");
+        default:
+            out = utf8;
+            return true;
+    }
+}
+
+std::string decodeFileText(const std::string &bytes, FileEncoding *encoding) {
     if (isUtf16(bytes)) {
-        bool little = bytes[0] == '\xFF';
-        *encoding = little ? FileEncoding::Utf16Le : FileEncoding::Utf16Be;
-        convert("UTF-8", little ? "UTF-16LE" : "UTF-16BE", bytes.substr(2), out, false,
-                "\xEF\xBF\xBD");
-        return out;
+        *encoding = bytes[0] == '\xFF' ? FileEncoding::Utf16Le : FileEncoding::Utf16Be;
+        return decodePiece(bytes.substr(2), *encoding);
     }
     if (bytes.compare(0, 3, kBom) == 0) {
         *encoding = FileEncoding::Utf8Bom;
-        convert("UTF-8", "UTF-8", bytes.substr(3), out, false, "\xEF\xBF\xBD");
-        return out;
+        return decodePiece(bytes.substr(3), *encoding);
     }
     // Text from a UTF-8 editor mostly passes as GB18030 too, as nonsense characters, while
     // GB2312 text with Chinese in it is almost never valid UTF-8: valid UTF-8 with
@@ -86,9 +132,7 @@ std::string decodeFileText(const std::string &bytes, FileEncoding *encoding) {
         return bytes;
     }
     *encoding = FileEncoding::Gb18030;
-    if (convert("UTF-8", "GB18030", bytes, out, true, "")) return out;
-    convert("UTF-8", "GB18030", bytes, out, false, "\xEF\xBF\xBD");
-    return out;
+    return decodePiece(bytes, *encoding);
 }
 
 std::string encodeFileText(const std::string &utf8, FileEncoding encoding) {

@@ -23,8 +23,16 @@ bool isUtf16(const std::string &bytes);
 // encoding come out as U+FFFD.
 std::string decodeFileText(const std::string &bytes, FileEncoding *encoding);
 
-// Encodes UTF-8 text for a file in the given encoding.
+// Encodes UTF-8 text for a file in the given encoding, with its byte-order mark. What the
+// encoding cannot hold becomes "?" (writeTextFile avoids that).
 std::string encodeFileText(const std::string &utf8, FileEncoding encoding);
+
+// A part of a file without its byte-order mark, in a known encoding. Decoding gives U+FFFD
+// for what does not fit; encoding is false when the encoding cannot hold the whole text
+// (GB18030 has no code for a few private-use characters).
+std::string decodePiece(const std::string &bytes, FileEncoding encoding);
+bool encodePiece(const std::string &utf8, FileEncoding encoding, std::string &out);
+std::string byteOrderMark(FileEncoding encoding);
 
 // Length in bytes of the character at s[i] in GB18030 (1, 2 or 4).
 size_t gb18030CharLength(const std::string &s, size_t i);

@@ -1,6 +1,7 @@
 // Profile, settings and text files through real files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -191,6 +192,22 @@ TEST(Files, Utf16WithMarkReadsWholeAndStaysUtf16) {
     ASSERT_TRUE(ini.set("s", "k", "w"));
     bytes.back() = 'w';
     EXPECT_EQ(slurp(ini.path()), bytes);
+}
+
+// One unit that is no character (a lone surrogate, a cut last unit) must not shift the
+// reading of every unit after it.
+TEST(Files, DamagedUtf16IsReadUnitByUnit) {
+    const char le[] =
+        "\xFF\xFE\x00\xD8"
+        "A\0\n\0B\0\x41";
+    FileEncoding e;
+    EXPECT_EQ(decodeFileText(std::string(le, sizeof le - 1), &e),
+              "\xEF\xBF\xBD"
+              "A\nB\xEF\xBF\xBD");
+    const char be[] = "\xFE\xFF\xDC\x00\0A";
+    EXPECT_EQ(decodeFileText(std::string(be, sizeof be - 1), &e),
+              "\xEF\xBF\xBD"
+              "A");
 }
 
 TEST(Files, LineEndsAndNames) {
