@@ -112,7 +112,14 @@ bool replaceFile(const std::string &givenPath, const std::string &bytes) {
 }
 
 bool writeTextFile(const std::string &path, const std::string &utf8, FileEncoding encoding) {
-    return replaceFile(path, encodeFileText(utf8, encoding));
+    std::string body;
+    // A text the file's encoding cannot hold is written whole as UTF-8 with its mark, which
+    // reads back as itself, rather than with "?" in place of what did not fit.
+    if (!encodePiece(utf8, encoding, body)) {
+        encoding = FileEncoding::Utf8Bom;
+        body = utf8;
+    }
+    return replaceFile(path, byteOrderMark(encoding) + body);
 }
 
 std::string toBoxLines(const std::string &fileText) {

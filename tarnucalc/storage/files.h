@@ -24,6 +24,7 @@ TextFile readTextFile(const std::string &path);
 // whole until the new one is complete. Creates missing directories. False on failure,
 // leaving the old file as it was.
 bool replaceFile(const std::string &path, const std::string &bytes);
+// A text the encoding cannot hold whole is written as UTF-8 with a byte-order mark.
 bool writeTextFile(const std::string &path, const std::string &utf8,
                    FileEncoding encoding = FileEncoding::Gb18030);
 

@@ -210,6 +210,20 @@ TEST(Files, DamagedUtf16IsReadUnitByUnit) {
               "A");
 }
 
+// GB18030 has no code for a few private-use characters (U+E78D…U+E796, U+E816…): a text
+// with one is written whole as UTF-8 with a mark rather than with "?" for it.
+TEST(Files, TextGb18030CannotHoldIsWrittenAsUtf8) {
+    TempDir dir;
+    std::string path = dir.file("p.txt");
+    const std::string text = "1+2=3\r\n\xEE\x9E\x8D真";  // U+E78D
+    ASSERT_TRUE(writeTextFile(path, text, FileEncoding::Gb18030));
+    TextFile f = readTextFile(path);
+    EXPECT_EQ(f.text, text);
+    EXPECT_EQ(f.encoding, FileEncoding::Utf8Bom);
+    ASSERT_TRUE(writeTextFile(path, "真", FileEncoding::Gb18030));
+    EXPECT_EQ(slurp(path), kZhenGb);
+}
+
 TEST(Files, LineEndsAndNames) {
     EXPECT_EQ(toBoxLines("a\r\nb\r\n"), "a\nb\n");
     EXPECT_EQ(toFileLines("a\nb\n"), "a\r\nb\r\n");
