@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -45,11 +46,14 @@ std::string directoryOf(const std::string &path) {
 
 ReadStatus readFileBytes(const std::string &path, std::string &bytes) {
     bytes.clear();
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a named pipe nobody writes to would wait forever; once
+    // open, reads may block again (a pipe with no writer reads as empty).
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Unreadable;
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         close(fd);
         return ReadStatus::Unreadable;
     }
@@ -92,11 +96,22 @@ bool replaceFile(const std::string &givenPath, const std::string &bytes) {
         if (char *real = realpath(path.c_str(), nullptr)) {
             path = real;
             free(real);
+        } else {
+            // A link to a file not there yet: that file is created, the link stays.
+            std::vector<char> target(PATH_MAX);
+            ssize_t n = readlink(path.c_str(), target.data(), target.size());
+            std::string to(target.data(), n > 0 ? static_cast<size_t>(n) : 0);
+            if (!to.empty()) path = to[0] == '/' ? to : directoryOf(path) + "/" + to;
         }
     }
+    // Only a regular file is replaced: renaming over a device, a pipe or a directory would
+    // put a plain file in its place (as root, even over /dev/null).
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
     std::string dir = directoryOf(path);
     if (!makeDirectories(dir)) return false;
-    std::string pattern = path + ".XXXXXX";
+    // A short name of its own: the file's name plus a suffix could exceed the longest name
+    // the directory allows, while the file's name itself fits.
+    std::string pattern = (dir == "/" ? "" : dir) + "/.tarnu-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());

@@ -224,6 +224,41 @@ TEST(Files, TextGb18030CannotHoldIsWrittenAsUtf8) {
     EXPECT_EQ(slurp(path), kZhenGb);
 }
 
+TEST(Files, OddPathsAreReportedNotReplaced) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("dir"));
+    symlink("loop", dir.file("loop").c_str());
+    symlink("nowhere", dir.file("dangling").c_str());
+    EXPECT_EQ(readTextFile(dir.file("dir")).status, ReadStatus::Unreadable);
+    EXPECT_EQ(readTextFile(dir.file("loop")).status, ReadStatus::Unreadable);
+    EXPECT_EQ(readTextFile(dir.file("dangling")).status, ReadStatus::Missing);
+    EXPECT_FALSE(writeTextFile(dir.file("dir"), "x"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("dir")));
+    // A named pipe nobody writes to reads as empty instead of waiting forever, and is never
+    // replaced by a plain file (nor would /dev/null be, for root).
+    ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    EXPECT_EQ(readTextFile(dir.file("pipe")).status, ReadStatus::Ok);
+    EXPECT_EQ(readTextFile(dir.file("pipe")).text, "");
+    EXPECT_FALSE(writeTextFile(dir.file("pipe"), "x"));
+    struct stat st;
+    ASSERT_EQ(lstat(dir.file("pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // A name near the longest allowed still takes a temporary file beside it.
+    std::string name;
+    for (int i = 0; i < 82; ++i) name += "公";  // 246 bytes, 250 with ".txt"
+    ASSERT_TRUE(writeTextFile(dir.file(name + ".txt"), "1+2"));
+    EXPECT_EQ(readTextFile(dir.file(name + ".txt")).text, "1+2");
+    EXPECT_FALSE(writeTextFile(dir.file(std::string(300, 'n')), "x"));
+    // A link to a file not there yet gets that file; the link stays.
+    ASSERT_TRUE(writeTextFile(dir.file("dangling"), "through the link"));
+    EXPECT_EQ(slurp(dir.file("nowhere")), "through the link");
+    ASSERT_EQ(lstat(dir.file("dangling").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    int entries = 0;
+    for (auto &e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
+    EXPECT_EQ(entries, 6);  // no temporaries left behind
+}
+
 TEST(Files, LineEndsAndNames) {
     EXPECT_EQ(toBoxLines("a\r\nb\r\n"), "a\nb\n");
     EXPECT_EQ(toFileLines("a\nb\n"), "a\r\nb\r\n");
