@@ -129,11 +129,14 @@ std::optional<std::string> ProfileDocument::get(const std::string &section,
 
 bool ProfileDocument::set(const std::string &section, const std::string &key,
                           const std::string &value) {
-    if (!fitsOnOneLine(section) || !fitsOnOneLine(key) || !fitsOnOneLine(value) ||
-        trim(key).empty() || key.find('=') != std::string::npos ||
+    std::string name = trim(key);
+    if (!fitsOnOneLine(section) || !fitsOnOneLine(key) || !fitsOnOneLine(value) || name.empty() ||
+        name[0] == ';' || name[0] == '[' || key.find('=') != std::string::npos ||
         section.find(']') != std::string::npos)
         return false;
-    std::string entry = key + "=" + value;
+    // Reading takes one pair of quotes off again, so the value comes back as it was given.
+    bool changesOnReading = unquote(trim(value)) != value;
+    std::string entry = key + "=" + (changesOnReading ? "\"" + value + "\"" : value);
     // New lines follow the file's own line ends.
     std::string ending = "\r\n";
     for (const Line &l : lines_)

@@ -25,7 +25,9 @@ class ProfileDocument {
     // Section and key names match without regard to ASCII case or surrounding blanks;
     // a value loses its surrounding blanks and one pair of enclosing quotes.
     std::optional<std::string> get(const std::string &section, const std::string &key) const;
-    // False (and nothing changed) for names or values that cannot stand on one line.
+    // False (and nothing changed) for names or values that cannot stand on one line, and
+    // for keys that would read as a comment or a section. A value that reading would change
+    // is written in quotes.
     bool set(const std::string &section, const std::string &key, const std::string &value);
 
     std::string text() const;

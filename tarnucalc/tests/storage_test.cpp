@@ -118,6 +118,21 @@ TEST(Profile, UnchangedValuesLeaveTheFileAlone) {
     EXPECT_EQ(before.st_ino, after.st_ino);  // not even replaced
 }
 
+TEST(Profile, ValuesComeBackAsTheyWereSet) {
+    TempDir dir;
+    ProfileFile ini(dir.file("v.ini"));
+    for (std::string v :
+         {" lead", "trail ", "\t", "\"quoted\"", "'q'", " \"both\" ", "\"", "a\"b"}) {
+        ASSERT_TRUE(ini.set("s", "k", v));
+        EXPECT_EQ(ini.getText("s", "k"), v);
+    }
+    EXPECT_NE(slurp(ini.path()).find("k=a\"b\r\n"), std::string::npos);  // quoted only when needed
+    // Keys that would read as a comment or a section are refused.
+    EXPECT_FALSE(ini.set("s", ";k", "v"));
+    EXPECT_FALSE(ini.set("s", " [k]", "v"));
+    EXPECT_FALSE(ini.get("s", ";k"));
+}
+
 TEST(Profile, UnreadableFileIsNeverOverwritten) {
     TempDir dir;
     std::filesystem::create_directory(dir.file("h.ini"));  // unreadable as a file
