@@ -70,6 +70,32 @@ std::string cutToLimit(const std::string &value, FileEncoding encoding) {
     return decodeFileText(gb.substr(0, end), &unused);
 }
 
+struct RawLine {
+    std::string content, ending;
+};
+
+// The lines of a file's bytes (without the byte-order mark), split as ProfileDocument
+// splits its text: at "\n", with a "\r" before it belonging to the line end.
+std::vector<RawLine> splitRawLines(const std::string &bytes, FileEncoding encoding) {
+    bool wide = encoding == FileEncoding::Utf16Le || encoding == FileEncoding::Utf16Be;
+    size_t unit = wide ? 2 : 1;
+    auto unitIs = [&](size_t at, char c) {
+        if (!wide) return bytes[at] == c;
+        return encoding == FileEncoding::Utf16Le ? bytes[at] == c && bytes[at + 1] == '\0'
+                                                 : bytes[at] == '\0' && bytes[at + 1] == c;
+    };
+    std::vector<RawLine> lines;
+    size_t start = 0;
+    for (size_t at = 0; at + unit <= bytes.size(); at += unit) {
+        if (!unitIs(at, '\n')) continue;
+        size_t end = at > start && unitIs(at - unit, '\r') ? at - unit : at;
+        lines.push_back({bytes.substr(start, end - start), bytes.substr(end, at + unit - end)});
+        start = at + unit;
+    }
+    if (start < bytes.size()) lines.push_back({bytes.substr(start), ""});
+    return lines;
+}
+
 }  // namespace
 
 ProfileDocument::ProfileDocument(const std::string &text) {
@@ -86,6 +112,7 @@ ProfileDocument::ProfileDocument(const std::string &text) {
             line.ending = text.substr(end, nl + 1 - end);
             i = nl + 1;
         }
+        line.origin = static_cast<long>(lines_.size());
         lines_.push_back(std::move(line));
     }
 }
@@ -147,8 +174,8 @@ bool ProfileDocument::set(const std::string &section, const std::string &key,
     long h = findSection(section);
     if (h < 0) {
         if (!lines_.empty() && lines_.back().ending.empty()) lines_.back().ending = ending;
-        lines_.push_back({"[" + section + "]", ending});
-        lines_.push_back({entry, ending});
+        lines_.push_back({"[" + section + "]", ending, -1});
+        lines_.push_back({entry, ending, -1});
         return true;
     }
     long k = findKey(h, key);
@@ -161,7 +188,7 @@ bool ProfileDocument::set(const std::string &section, const std::string &key,
     while (at - 1 > h && trim(lines_[static_cast<size_t>(at - 1)].content).empty()) --at;
     Line &before = lines_[static_cast<size_t>(at - 1)];
     if (before.ending.empty()) before.ending = ending;
-    lines_.insert(lines_.begin() + at, {entry, ending});
+    lines_.insert(lines_.begin() + at, {entry, ending, -1});
     return true;
 }
 
@@ -188,13 +215,38 @@ bool ProfileFile::set(const std::vector<Entry> &entries) {
     // these keys: everything else in it would be lost.
     if (status == ReadStatus::Unreadable) return false;
     FileEncoding encoding = FileEncoding::Gb18030;
-    std::string before = status == ReadStatus::Ok ? decodeFileText(bytes, &encoding) : "";
+    if (status == ReadStatus::Ok) decodeFileText(bytes, &encoding);
+    // Each line is decoded on its own, so that every line the edit leaves alone goes back
+    // as the bytes it was read from, also when they hold something that does not decode.
+    std::vector<RawLine> raw =
+        splitRawLines(bytes.substr(byteOrderMark(encoding).size()), encoding);
+    std::string before;
+    std::vector<std::string> decoded;
+    for (const RawLine &l : raw) {
+        decoded.push_back(decodePiece(l.content, encoding));
+        before += decoded.back() + decodePiece(l.ending, encoding);
+    }
     ProfileDocument doc(before);
     bool ok = true;
     for (const Entry &e : entries) ok = doc.set(e.section, e.key, e.value) && ok;
     std::string text = doc.text();
     if (status == ReadStatus::Ok && text == before) return ok;
-    return writeTextFile(path_, text, encoding) && ok;
+    std::string out = byteOrderMark(encoding);
+    for (const ProfileDocument::Line &line : doc.lines()) {
+        size_t origin = static_cast<size_t>(line.origin);
+        bool kept = line.origin >= 0 && origin < raw.size() && decoded[origin] == line.content;
+        std::string piece;
+        if (kept) {
+            out += raw[origin].content;
+        } else if (encodePiece(line.content, encoding, piece)) {
+            out += piece;
+        } else {
+            return false;  // a value this file's encoding cannot hold
+        }
+        encodePiece(line.ending, encoding, piece);
+        out += piece;
+    }
+    return replaceFile(path_, out) && ok;
 }
 
 }  // namespace tarnu

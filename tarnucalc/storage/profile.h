@@ -32,11 +32,14 @@ class ProfileDocument {
 
     std::string text() const;
 
-  private:
     struct Line {
         std::string content;
         std::string ending;  // "\r\n", "\n" or "" for a last line without one
+        long origin = -1;    // index in the text the document was made from; -1 if new
     };
+    const std::vector<Line> &lines() const { return lines_; }
+
+  private:
     // Index of the section's header line, or -1.
     long findSection(const std::string &section) const;
     // Index of the key's line within the section starting after header h, or -1.

@@ -133,6 +133,25 @@ TEST(Profile, ValuesComeBackAsTheyWereSet) {
     EXPECT_FALSE(ini.get("s", ";k"));
 }
 
+// Bytes that do not decode (a stray byte, a line in another encoding) are no reason to
+// change lines the program never writes.
+TEST(Profile, LinesNotSetKeepTheirBytes) {
+    TempDir dir;
+    ProfileFile ini(dir.file("w.ini"));
+    const std::string gb = "[s]\r\nk=1\r\n; \x81\xFF note\r\nx=\xD5\xE6\x80";
+    spit(ini.path(), gb);
+    ASSERT_TRUE(ini.set("s", "k", "2"));
+    ASSERT_TRUE(ini.set("s", "new", "真"));
+    EXPECT_EQ(slurp(ini.path()),
+              "[s]\r\nk=2\r\n; \x81\xFF note\r\nx=\xD5\xE6\x80\r\nnew=" + kZhenGb + "\r\n");
+    // UTF-16 with a lone surrogate: the same, unit by unit.
+    const char le[] = "\xFF\xFE[\0s\0]\0\n\0\x00\xD8k\0=\0\x31\0\n\0";
+    spit(ini.path(), std::string(le, sizeof le - 1));
+    ASSERT_TRUE(ini.set("s", "z", "9"));
+    EXPECT_EQ(slurp(ini.path()),
+              std::string(le, sizeof le - 1) + std::string("z\0=\0\x39\0\n\0", 8));
+}
+
 TEST(Profile, UnreadableFileIsNeverOverwritten) {
     TempDir dir;
     std::filesystem::create_directory(dir.file("h.ini"));  // unreadable as a file
