@@ -138,6 +138,8 @@ Settings Controller::gatherSettings() const {
 void Controller::loadHistory() {
     TextFile file = readTextFile(locations_.historyFile);
     historyUnreadable_ = file.status == ReadStatus::Unreadable;
+    historyPartial_ =
+        file.status == ReadStatus::Ok && encodeFileText(file.text, file.encoding) != file.raw;
     historyEncoding_ = file.encoding;
     historyLoaded_ = toBoxLines(file.text);
     view_.setText(Box::History, historyLoaded_);
@@ -148,6 +150,13 @@ void Controller::saveHistory() {
     // Unchanged: the file already holds exactly this. Unreadable: writing would replace
     // a history nobody has seen with this session's.
     if (historyUnreadable_ || text == historyLoaded_) return;
+    if (historyPartial_) {
+        std::string old;
+        if (readFileBytes(locations_.historyFile, old) != ReadStatus::Ok ||
+            !replaceFile(locations_.historyFile + ".bak", old))
+            return;
+        historyPartial_ = false;
+    }
     if (writeTextFile(locations_.historyFile, toFileLines(text), historyEncoding_))
         historyLoaded_ = text;
 }

@@ -169,6 +169,9 @@ class Controller {
     // be read is never overwritten, and the file keeps the encoding it had.
     std::string historyLoaded_;
     bool historyUnreadable_ = false;
+    // The box holds less than the file did (text after a NUL byte, bytes that do not
+    // decode): before it replaces the file, the file is kept as it was, with ".bak" added.
+    bool historyPartial_ = false;
     FileEncoding historyEncoding_ = FileEncoding::Gb18030;
 };
 

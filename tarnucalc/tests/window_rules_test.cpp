@@ -130,6 +130,29 @@ TEST_F(Calc, UnreadableHistoryIsNeverOverwritten) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("计算记录.txt")));
 }
 
+// A NUL byte ends the text the box shows; the bytes after it, and bytes that do not
+// decode, are no longer in the file the save writes: the file as it was is kept beside.
+TEST_F(Calc, PartlyShownHistoryIsKeptBeforeItIsReplaced) {
+    const std::string damaged = std::string("1+2=3\r\n\0older records", 21) + "\x81";
+    spit(dir.file("计算记录.txt"), damaged);
+    start();
+    EXPECT_EQ(history(), "1+2=3\n");
+    view.setChecked(6, true);
+    enter("5*6");
+    controller.onClose();
+    EXPECT_EQ(slurp(dir.file("计算记录.txt")), "1+2=3\r\n5*6=30\r\n");
+    EXPECT_EQ(slurp(dir.file("计算记录.txt.bak")), damaged);
+    // A whole history needs no copy.
+    MemoryView next;
+    Controller again(next, engine, locations());
+    again.startUp();
+    next.setChecked(6, true);
+    next.appendText(Box::History, "x\n");
+    std::filesystem::remove(dir.file("计算记录.txt.bak"));
+    again.onClose();
+    EXPECT_FALSE(std::filesystem::exists(dir.file("计算记录.txt.bak")));
+}
+
 TEST_F(Calc, FormulaFilesOpenSaveAndReopen) {
     start();
     std::string path = dir.file("公式/c.txt");
