@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <climits>
+
 #include "Quorel32.h"
 
 namespace tarnu {
@@ -9,6 +12,8 @@ namespace tarnu {
 namespace {
 
 enum { kInit, kCompile, kCalculate, kFree };
+
+constexpr int kIllegalCharacter = 7;  // RealCom's code for a character that cannot stand
 
 using InitFn = decltype(&InitQuorel);
 using CompileFn = decltype(&RealCom);
@@ -63,6 +68,12 @@ int QuorelLibrary::compile(const std::string &text, void **handle, int *errBegin
     int paraCode = -1;
     double *para = nullptr;
     *handle = nullptr;
+    // The engine reads up to a NUL byte: the rest would be dropped unseen and the result
+    // shown for a text it was not calculated from. A NUL is an illegal character.
+    if (size_t nul = text.find('\0'); nul != std::string::npos) {
+        *errBegin = *errEnd = static_cast<int>(std::min<size_t>(nul, INT_MAX));
+        return kIllegalCharacter;
+    }
     return fn(text.c_str(), 0, handle, &paraCode, &para, errBegin, errEnd);
 }
 

@@ -54,6 +54,19 @@ TEST_F(RealEngine, CompileErrorsCarryTheEngineCode) {
     EXPECT_EQ(r.value, 14);
 }
 
+// The engine takes NUL-terminated text: what follows a NUL would be dropped unseen and the
+// result shown for the whole line.
+TEST_F(RealEngine, NulByteIsAnIllegalCharacter) {
+    EngineResult r = evaluateExpression(library, std::string("1+2\0*100", 8));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.code, 7);
+    EXPECT_EQ(r.errBegin, 3);
+    EXPECT_EQ(r.errEnd, 3);
+    r = evaluateFormula(library, "F(x)=x", std::string("F(2)\0", 5));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.failedLine, 2);
+}
+
 TEST_F(RealEngine, FormulaPageAndHistoryLines) {
     controller.startUp();
     controller.onCalculateFormulaButton();
