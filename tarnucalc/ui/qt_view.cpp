@@ -279,7 +279,11 @@ void QtView::setHistoryFont(const tarnu::FontChoice &font) {
     // but drawn with the CJK family, so the text stays legible.
     QString face = Q(font.face);
     if (face.isEmpty() || !QFontDatabase::hasFamily(face)) face = CjkFamily();
-    const int pixels = font.size > 0 ? font.size : window_.history->font().pixelSize();
+    // A hand-edited size beyond any screen is drawn at a bound, not handed to the font
+    // engine; the stored value stays as it is.
+    constexpr int kLargestPixels = 400;
+    int pixels = font.size > 0 ? font.size : window_.history->font().pixelSize();
+    if (pixels > kLargestPixels) pixels = kLargestPixels;
     window_.history->setFont(UiFont(pixels, false, face));
     setTextColour(Box::History, font.colour);
 }

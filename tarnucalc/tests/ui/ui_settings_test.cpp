@@ -165,6 +165,16 @@ class SettingsTest : public QObject {
         QCOMPARE(f->view().historyFont().size, 16);
     }
 
+    // A size no screen can show, from a hand-edited settings file, is drawn at a bounded
+    // size instead of asking the font engine for glyphs a hundred million pixels high;
+    // the stored value is left as it was.
+    void absurdFontSizeIsDrawnBounded() {
+        f->open(TARNU_FAKE_ENGINE_HOST);
+        f->view().setHistoryFont({"宋体", 99999999, 0});
+        QVERIFY(f->find("编辑框2")->font().pixelSize() <= 400);
+        QCOMPARE(f->view().historyFont().size, 99999999);
+    }
+
   private:
     std::unique_ptr<Fixture> f;
 };
