@@ -42,9 +42,14 @@ struct EnumState {
     int depth;
 };
 
-// Programs of plain formulas, keyed by record (eval/program.h).
+// Programs of plain formulas, keyed by record (eval/program.h): open addressing with
+// linear probing, at most half full.
+struct ProgramSlot {
+    const CompiledFormula *f;  // null: free
+    void *program;
+};
 struct ProgramTable {
-    void *slots;  // ProgramSlot[mask + 1], null until the first program
+    ProgramSlot *slots;  // mask + 1 of them, null until the first program
     std::size_t mask;
     std::size_t count;
     unsigned shift;  // pointer bits minus table bits

@@ -61,7 +61,7 @@ enum Handler : int {
     HSqr,       // top^2 where the power of 2 is the square
     HLoadSqrP,  // parameter^2 onto an empty stack
     HPushSqrP,  // push parameter^2
-// clang-format off
+                // clang-format off
 #define QUOREL_HANDLER(fn) HBin_##fn, HBinP_##fn, HBinK_##fn, HBinV_##fn, HLoadPK_##fn, \
                            HPushPK_##fn, HLoadPP_##fn, HPushPP_##fn,
     QUOREL_BINARY_OPS(QUOREL_HANDLER)
@@ -115,12 +115,6 @@ struct alignas(16) Program {
     Step<D> *Steps() { return reinterpret_cast<Step<D> *>(this + 1); }
 };
 
-// The program table: open addressing with linear probing, at most half full.
-struct ProgramSlot {
-    const CompiledFormula *f;  // null: free
-    void *program;
-};
-
 inline std::size_t ProgramHash(const CompiledFormula *f, unsigned shift) {
     constexpr std::uintptr_t kMul = sizeof(std::uintptr_t) == 8
                                         ? static_cast<std::uintptr_t>(0x9E3779B97F4A7C15ull)
@@ -133,7 +127,7 @@ inline void *FindProgram(const CompiledFormula *f) {
     const ProgramTable &t = g.programs;
     if (t.count == 0) return nullptr;
     for (std::size_t i = ProgramHash(f, t.shift);; i = (i + 1) & t.mask) {
-        const ProgramSlot &s = static_cast<const ProgramSlot *>(t.slots)[i];
+        const ProgramSlot &s = t.slots[i];
         if (s.f == f) return s.program;
         if (!s.f) return nullptr;
     }

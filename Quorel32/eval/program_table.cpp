@@ -8,10 +8,6 @@ namespace quorel {
 
 namespace {
 
-ProgramSlot *Slots() {
-    return static_cast<ProgramSlot *>(g.programs.slots);
-}
-
 void Place(ProgramSlot *slots, std::size_t mask, unsigned shift, ProgramSlot s) {
     std::size_t i = ProgramHash(s.f, shift);
     while (slots[i].f) i = (i + 1) & mask;
@@ -29,7 +25,7 @@ bool Grow() {
     unsigned shift = static_cast<unsigned>(sizeof(std::uintptr_t) * CHAR_BIT) - bits;
     if (t.slots)
         for (std::size_t i = 0; i <= t.mask; ++i)
-            if (Slots()[i].f) Place(slots, size - 1, shift, Slots()[i]);
+            if (t.slots[i].f) Place(slots, size - 1, shift, t.slots[i]);
     qfree(t.slots);
     t.slots = slots;
     t.mask = size - 1;
@@ -42,7 +38,7 @@ bool Grow() {
 bool FileProgram(const CompiledFormula *f, void *program) {
     ProgramTable &t = g.programs;
     if ((!t.slots || (t.count + 1) * 2 > t.mask + 1) && !Grow()) return false;
-    Place(Slots(), t.mask, t.shift, ProgramSlot{f, program});
+    Place(t.slots, t.mask, t.shift, ProgramSlot{f, program});
     ++t.count;
     return true;
 }
@@ -50,7 +46,7 @@ bool FileProgram(const CompiledFormula *f, void *program) {
 void DetachProgram(const CompiledFormula *f) {
     ProgramTable &t = g.programs;
     if (t.count == 0) return;
-    ProgramSlot *slots = Slots();
+    ProgramSlot *slots = t.slots;
     std::size_t i = ProgramHash(f, t.shift);
     while (slots[i].f != f) {
         if (!slots[i].f) return;
@@ -73,7 +69,7 @@ void DetachProgram(const CompiledFormula *f) {
 void FreeProgramTable() {
     ProgramTable &t = g.programs;
     if (t.slots)
-        for (std::size_t i = 0; i <= t.mask; ++i) qfree(Slots()[i].program);
+        for (std::size_t i = 0; i <= t.mask; ++i) qfree(t.slots[i].program);
     qfree(t.slots);
     t = ProgramTable{};
 }
