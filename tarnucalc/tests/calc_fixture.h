@@ -27,14 +27,8 @@ class Calc : public ::testing::Test {
         engine.values.erase("12+");
     }
 
-    Locations locations() {
-        Locations l;
-        l.settingsFile = dir.file("配置.ini");
-        l.historyFile = dir.file("计算记录.txt");
-        l.formulaDir = dir.file("公式");
-        l.skinDir = dir.file("skin");
-        return l;
-    }
+    // Everything inside the test's own directory, as for a program installed there.
+    Locations locations() { return resolveLocations(dir.path(), dir.path()); }
 
     void start() { controller.startUp(); }
 

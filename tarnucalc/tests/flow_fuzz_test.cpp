@@ -67,13 +67,9 @@ std::string damaged(Fuzz &f) {
     return bytes;
 }
 
+// Everything inside the test's own directory, as for a program installed there.
 Locations inDir(const TempDir &dir) {
-    Locations l;
-    l.settingsFile = dir.file("配置.ini");
-    l.historyFile = dir.file("计算记录.txt");
-    l.formulaDir = dir.file("公式");
-    l.skinDir = dir.file("skin");
-    return l;
+    return resolveLocations(dir.path(), dir.path());
 }
 
 }  // namespace
