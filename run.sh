@@ -3,6 +3,7 @@
 # console mode otherwise.
 set -euo pipefail
 cd "$(dirname "$0")"
+scripts/install-deps.sh run   # compilers, Qt 6, a CJK font, Qt's translations
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNU_BUILD_BENCH=OFF >/dev/null
 cmake --build build-release -j "$(nproc)" --target tarnucalc
 exec build-release/tarnucalc/tarnucalc "$@"
