@@ -28,10 +28,19 @@ Win32View *ViewOf(HWND hwnd, UINT msg, LPARAM lp) {
 KeyKind KindOf(WPARAM vk) {
     if (vk == VK_RETURN) return KeyKind::Enter;
     if (vk == VK_DELETE) return KeyKind::Delete;
-    // The main keyboard's digits only; with Shift they give the brackets, which start a
-    // new expression like the keypad's bracket keys do.
-    if (vk >= '0' && vk <= '9') return KeyKind::MainDigit;
     return KeyKind::Other;
+}
+
+// The digit keys of the main keyboard (not the numeric keypad's) are told apart by the
+// character they give: a digit, or a bracket (Shift+9 and Shift+0 on most layouts), starts
+// a new expression like the keypad's bracket keys; other characters, such as the "*" of
+// Shift+8, are operators that continue one.
+bool DigitKey(WPARAM vk) {
+    return vk >= '0' && vk <= '9';
+}
+
+KeyKind KindOfCharacter(WPARAM c) {
+    return (c >= L'0' && c <= L'9') || c == L'(' || c == L')' ? KeyKind::MainDigit : KeyKind::Other;
 }
 
 bool SingleLine(int id) {
@@ -275,12 +284,16 @@ LRESULT CALLBACK Win32View::BoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, U
                 self->swallowChar_ = true;
                 return 0;
             }
-            if (self->boxKey(static_cast<int>(id), wp)) {
+            self->digitKeyDown_ = DigitKey(wp);
+            if (!self->digitKeyDown_ && self->boxKey(static_cast<int>(id), KindOf(wp))) {
                 self->swallowChar_ = true;
                 return 0;
             }
             break;
         case WM_CHAR:
+            if (std::exchange(self->digitKeyDown_, false) &&
+                self->boxKey(static_cast<int>(id), KindOfCharacter(wp)))
+                return 0;
             // The character of a consumed key, and Enter in a one-line box, which would beep.
             if (std::exchange(self->swallowChar_, false) && (wp == L'\r' || wp == 1)) return 0;
             if (SingleLine(static_cast<int>(id)) && (wp == L'\r' || wp == L'\n')) return 0;
@@ -295,9 +308,8 @@ LRESULT CALLBACK Win32View::BoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, U
 }
 
 // True when the key is consumed.
-bool Win32View::boxKey(int id, WPARAM key) {
+bool Win32View::boxKey(int id, KeyKind kind) {
     if (!controller_ || busy_) return false;
-    const KeyKind kind = KindOf(key);
     if (id == kExpressionId) return controller_->onExpressionKey(kind);
     if (id == kFormulaResultId) return controller_->onFormulaResultKey(kind);
     if (id == kHistoryId && kind == KeyKind::Enter) {

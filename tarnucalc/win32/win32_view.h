@@ -111,7 +111,7 @@ class Win32View : public View {
     void forward(const std::function<void(Controller &)> &event);
     static LRESULT CALLBACK BoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
                                     DWORD_PTR self);
-    bool boxKey(int id, WPARAM key);
+    bool boxKey(int id, KeyKind kind);
     void closeRequested();
     void dpiChanged(int dpi, const RECT &suggested);
 
@@ -136,8 +136,9 @@ class Win32View : public View {
     int page_ = 0;
     int theme_ = 0;
     UINT dpi_ = 96;
-    int lastFocus_ = 0;  // id of the edit box that had the focus last
-    bool swallowChar_ = false;
+    int lastFocus_ = 0;          // id of the edit box that had the focus last
+    bool swallowChar_ = false;   // the character of a key the controller consumed
+    bool digitKeyDown_ = false;  // a digit key waits for its character
     bool settingGeometry_ = false;
     // A running calculation.
     bool busy_ = false;
