@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "api/alloc.h"
-#include "eval/formula.h"
+#include "base/alloc.h"
+#include "base/formula.h"
 
 namespace asmf {
 
