@@ -88,6 +88,14 @@ QUOREL_API int QUOREL_CALL ComplexCom(const char *text, int module, void **hFor,
 QUOREL_API QuorelComplex *QUOREL_CALL ComplexCal(QuorelComplex *result, void *hFor,
                                                  QuorelComplex *para);
 
+/* Evaluates real formula hFor at n points. columns[i] points to n values of parameter i,
+ * or is NULL: parameter i keeps the value in the formula's own slot for every point.
+ * results[k] receives the value at point k, identical to the bit to what RealCal gives
+ * for that point. Returns 0; nonzero without touching results when hFor is not a usable
+ * real formula or n < 0. */
+QUOREL_API int QUOREL_CALL RealCalBatch(void *hFor, int n, const double *const *columns,
+                                        double *results);
+
 /* Modules, constants and host functions */
 QUOREL_API bool QUOREL_CALL LockModule(int module, LockFn lock, bool doLock);
 QUOREL_API int QUOREL_CALL SetFunction(int keyType, const char *name, void *function, int paraCode);
