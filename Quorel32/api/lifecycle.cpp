@@ -2,6 +2,7 @@
 #include "../base/alloc.h"
 #include "../base/engine.h"
 #include "../eval/builtins.h"
+#include "../eval/live_formulas.h"
 #include "../eval/program.h"
 #include "../keys/keytree.h"
 #include "../registry/functions.h"
@@ -99,6 +100,7 @@ QUOREL_API void QUOREL_CALL FreeQuorel(void) {
     DestroyList(DomainComplex);
     KeyFreeAll();
     FreeProgramTable();
+    FreeLiveFormulas();
     g.teardown = 1;
     FreeStacks();
 }

@@ -6,6 +6,7 @@
 #include "../base/runerr.h"
 #include "../registry/modules.h"
 #include "evaluator.h"
+#include "live_formulas.h"
 #include "program.h"
 
 namespace quorel {
@@ -120,6 +121,7 @@ void DestroyFormula(int domain, CompiledFormula *f) {
         FreeOwnLinks(f->ints);
     }
     DetachProgram(f);
+    DropLiveFormula(f);
     qfree(f->code);
     qfree(f->ints);
     qfree(f->values);
