@@ -130,7 +130,6 @@ struct alignas(16) Program {
     CompiledFormula *f;  // the record, named in a `which` report
     int depth;           // elements the stack holds at most, the top included
     int count;           // steps
-    int domain;          // D::type
     bool jumps;          // has `which` forms
     Step<D> *Steps() { return reinterpret_cast<Step<D> *>(this + 1); }
     // The handler number of each step, for runners that do not dispatch by address.

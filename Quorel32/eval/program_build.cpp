@@ -326,7 +326,6 @@ bool AttachProgram(CompiledFormula *f) {
     prog->f = f;
     prog->depth = depth;
     prog->count = n;
-    prog->domain = D::type;
     prog->jumps = jumps;
     const void *const *labels = ProgramHandlers<D>();
     std::uint16_t *kinds = prog->Kinds();
