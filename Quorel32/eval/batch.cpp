@@ -1,6 +1,6 @@
 // RealCalBatch: one real formula over many points in one call.
-#include "../api/Quorel32.h"
-#include "../api/alloc.h"
+#include "../base/alloc.h"
+#include "../include/Quorel32.h"
 #include "evaluator.h"
 #include "live_formulas.h"
 #include "program.h"

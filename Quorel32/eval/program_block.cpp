@@ -5,7 +5,7 @@
 // run of the program for that point alone, so results agree to the bit.
 #include <cstring>
 
-#include "../api/alloc.h"
+#include "../base/alloc.h"
 #include "arith.h"
 #include "program.h"
 

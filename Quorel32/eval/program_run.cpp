@@ -1,7 +1,7 @@
 // The runner of straight-line programs: one dispatch per step, the top of the stack
 // in a register, everything else the step carries.
-#include "../api/alloc.h"
-#include "../api/runerr.h"
+#include "../base/alloc.h"
+#include "../base/runerr.h"
 #include "arith.h"
 #include "program.h"
 
