@@ -1,10 +1,11 @@
 // Creation and release of the engine state.
+#include "../base/alloc.h"
+#include "../base/engine.h"
 #include "../eval/builtins.h"
 #include "../eval/live_formulas.h"
 #include "../eval/program.h"
-#include "../keys/functions.h"
-#include "alloc.h"
-#include "engine.h"
+#include "../keys/keytree.h"
+#include "../registry/functions.h"
 
 namespace quorel {
 

@@ -1,9 +1,9 @@
 // ExMsgWithQuorel: facts about formulas and constants for hosts, and the free callback.
 #include <cstdint>
 
-#include "../eval/formula.h"
+#include "../base/engine.h"
+#include "../base/formula.h"
 #include "../keys/keytree.h"
-#include "engine.h"
 
 namespace quorel {
 

@@ -1,9 +1,9 @@
-#include "build_buffers.h"
+#include "../base/build_buffers.h"
 
 #include <cstdint>
 
-#include "../api/alloc.h"
-#include "../eval/domain.h"
+#include "../base/alloc.h"
+#include "../base/domain.h"
 
 namespace quorel {
 

@@ -3,12 +3,13 @@
 // module count, its referrer links and its place in the key tree or unnamed list.
 #include <cstring>
 
-#include "../api/alloc.h"
-#include "../api/engine.h"
-#include "../api/runerr.h"
+#include "../base/alloc.h"
+#include "../base/engine.h"
+#include "../base/runerr.h"
 #include "../eval/live_formulas.h"
 #include "../eval/program.h"
-#include "../keys/modules.h"
+#include "../keys/keytree.h"
+#include "../registry/modules.h"
 #include "body.h"
 #include "compile.h"
 

@@ -1,11 +1,11 @@
 // Destroying a compiled formula: the release run of its `free` hook, module
 // bookkeeping, and the links to the formulas it calls and that call it.
-#include "../api/alloc.h"
-#include "../api/engine.h"
-#include "../api/runerr.h"
-#include "../keys/modules.h"
+#include "../base/alloc.h"
+#include "../base/engine.h"
+#include "../base/formula.h"
+#include "../base/runerr.h"
+#include "../registry/modules.h"
 #include "evaluator.h"
-#include "formula.h"
 #include "live_formulas.h"
 #include "program.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "api/alloc.h"
-#include "api/engine.h"
-#include "compiler/build_buffers.h"
+#include "base/alloc.h"
+#include "base/build_buffers.h"
+#include "base/engine.h"
 #include "compiler_util.h"
 
 namespace quorel::test {

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "Quorel32.h"
-#include "api/engine.h"
 #include "asm_formula.h"
+#include "base/engine.h"
 #include "eval/evaluator.h"
-#include "keys/functions.h"
 #include "keys/keytree.h"
+#include "registry/functions.h"
 
 using namespace quorel;
 using asmf::CodeAt;

@@ -2,8 +2,9 @@
 
 #include "Quorel32.h"
 #include "hand_formula.h"
-#include "keys/name_builtins.h"
-#include "keys/registry.h"
+#include "keys/keytree.h"
+#include "registry/name_builtins.h"
+#include "registry/registry.h"
 
 using namespace quorel;
 using handmade::Add;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "keytree.h"
+#include "../keys/keytree.h"
 #include "modules.h"
 
 namespace quorel {

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "../eval/formula.h"
+#include "formula.h"
 
 namespace quorel {
 

@@ -1,7 +1,7 @@
 // Exports that register and remove host constants and functions.
-#include "../api/Quorel32.h"
-#include "functions.h"
-#include "keytree.h"
+#include "../include/Quorel32.h"
+#include "../keys/keytree.h"
+#include "../registry/functions.h"
 
 using namespace quorel;
 

@@ -1,7 +1,7 @@
 // Host constants and functions (built-ins are registered the same way).
 #pragma once
-#include "../api/Quorel32.h"
-#include "../eval/formula.h"
+#include "../base/formula.h"
+#include "../include/Quorel32.h"
 
 namespace quorel {
 

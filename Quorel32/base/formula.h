@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "../api/Quorel32.h"
+#include "../include/Quorel32.h"
 
 namespace quorel {
 

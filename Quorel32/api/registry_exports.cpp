@@ -1,8 +1,8 @@
 // Hosts finding, checking, inspecting and deleting compiled formulas.
-#include "../api/engine.h"
-#include "../eval/formula.h"
-#include "keytree.h"
-#include "registry.h"
+#include "../base/engine.h"
+#include "../base/formula.h"
+#include "../keys/keytree.h"
+#include "../registry/registry.h"
 
 namespace quorel {
 

@@ -2,9 +2,9 @@
 // private types removable only by the holder of their delete function.
 #include <cstring>
 
-#include "../api/alloc.h"
-#include "../api/engine.h"
-#include "keytree.h"
+#include "../base/alloc.h"
+#include "../base/engine.h"
+#include "../keys/keytree.h"
 
 namespace quorel {
 

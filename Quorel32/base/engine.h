@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../compiler/build_buffers.h"
-#include "../eval/formula.h"
-#include "../keys/keytree.h"
-#include "Quorel32.h"
+#include "../include/Quorel32.h"
+#include "build_buffers.h"
+#include "formula.h"
+#include "keynode.h"
 
 namespace quorel {
 

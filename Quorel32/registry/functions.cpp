@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "../api/alloc.h"
-#include "../api/engine.h"
-#include "../eval/domain.h"
-#include "keytree.h"
+#include "../base/alloc.h"
+#include "../base/domain.h"
+#include "../base/engine.h"
+#include "../keys/keytree.h"
 
 namespace quorel {
 

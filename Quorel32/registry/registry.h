@@ -1,7 +1,7 @@
 // Finding compiled formulas by name, as the compiler resolves calls and as GetFor
 // and OutFun look them up.
 #pragma once
-#include "../eval/formula.h"
+#include "../base/formula.h"
 
 namespace quorel {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "../api/alloc.h"
-#include "../eval/domain.h"
+#include "../base/alloc.h"
+#include "../base/domain.h"
 #include "modules.h"
 #include "registry.h"
 
