@@ -9,10 +9,6 @@ namespace quorel {
 
 namespace {
 
-inline bool IsFormulaType(int type) {
-    return type >= DomainInt && type <= DomainComplex;
-}
-
 void *NameOf(const void *handle, int type) {
     if (!IsFormulaType(type) || !handle) return nullptr;
     return const_cast<char *>(FormulaName(static_cast<const CompiledFormula *>(handle)));

@@ -75,11 +75,4 @@ inline int GrownCount(int count) {
     return count > (0x7fffffff - 30) / 2 ? -1 : count * 2 + 30;
 }
 
-// Allocates every buffer that is missing at its initial size; false on failure
-// (what could not be allocated has capacity 0). Used by InitQuorel.
-bool AllocBuildBuffers(BuildBuffers &b);
-void FreeBuildBuffers(BuildBuffers &b);
-// Grows one group for a growth code; false (group emptied, count 0) on failure.
-bool GrowBuildBuffers(BuildBuffers &b, int growCode, int domain);
-
 }  // namespace quorel

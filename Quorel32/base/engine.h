@@ -96,9 +96,4 @@ struct BusyScope {
     BusyScope &operator=(const BusyScope &) = delete;
 };
 
-// Whether the engine may be torn down now: not from host code that an engine call
-// is running (an evaluation, compile or deletion), nor from a delete function that
-// the teardown sweep itself called.
-bool CanTearDown();
-
 }  // namespace quorel

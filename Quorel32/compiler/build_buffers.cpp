@@ -1,4 +1,4 @@
-#include "../base/build_buffers.h"
+#include "build_buffers.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 // RealCalBatch: one real formula over many points in one call.
 #include "../base/alloc.h"
 #include "../include/Quorel32.h"
-#include "../registry/registry.h"
+#include "../registry/formula_lists.h"
 #include "evaluator.h"
 
 using namespace quorel;

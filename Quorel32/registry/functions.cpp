@@ -56,15 +56,6 @@ void QUOREL_CALL FunctionDeleter(void *p) {
     qfree(node);
 }
 
-bool CalledByRunningFormula(const FunctionNode *node) {
-    for (ReferrerLink *link = RefHead(&node->referrers); link; link = link->next) {
-        const Operand *callerInts = link->callerReferrers - Referrers;
-        auto *caller = reinterpret_cast<const CompiledFormula *>(callerInts[Self]);
-        if (caller && caller->code[RunStateByte] != RunIdle) return true;
-    }
-    return false;
-}
-
 int RegisterFunction(int keyType, const char *name, void *function, int paraCode) {
     if (keyType < KeyIntFun || keyType > KeyComplexFun || !function) return 4;
     auto *node = qnew<FunctionNode>();

@@ -21,7 +21,4 @@ void QUOREL_CALL FormulaConstDeleter(void *value);
 // Delete function of key types 4-6: invalidates calling formulas (-5), frees the node.
 void QUOREL_CALL FunctionDeleter(void *node);
 
-// Whether a formula that calls the function has an activation running.
-bool CalledByRunningFormula(const FunctionNode *node);
-
 }  // namespace quorel

@@ -37,11 +37,6 @@ class Offsets {
     const int *ints_ = nullptr;
 };
 
-CompiledFormula *CallerFormula(const CallerInfo *caller) {
-    if (!caller || caller->type < DomainInt || caller->type > DomainComplex) return nullptr;
-    return static_cast<CompiledFormula *>(caller->handle);
-}
-
 inline bool InStringArea(const CompiledFormula *f, int offset) {
     return offset >= 0 && offset < f->ints[CodeStart];
 }

@@ -9,6 +9,7 @@
 
 #include "base/alloc.h"
 #include "base/formula.h"
+#include "eval/destroy.h"
 
 namespace asmf {
 

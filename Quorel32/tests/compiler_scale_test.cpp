@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "base/alloc.h"
-#include "base/build_buffers.h"
 #include "base/engine.h"
+#include "compiler/build_buffers.h"
 #include "compiler_util.h"
 
 namespace quorel::test {

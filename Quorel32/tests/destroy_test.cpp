@@ -1,6 +1,8 @@
 // Destroying formulas and deleting functions: callers become unusable, links are
 // released exactly once, the free hook runs, and constants and functions register
 // and go away by the rules of who owns them.
+#include "eval/destroy.h"
+
 #include <gtest/gtest.h>
 
 #include "Quorel32.h"

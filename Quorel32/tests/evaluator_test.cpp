@@ -12,6 +12,7 @@
 #include "asm_formula.h"
 #include "base/engine.h"
 #include "base/runerr.h"
+#include "eval/destroy.h"
 #include "eval/eval_stack.h"
 #include "eval/lastcross.h"
 

@@ -9,6 +9,7 @@
 #include "base/alloc.h"
 #include "base/engine.h"
 #include "base/formula.h"
+#include "eval/destroy.h"
 #include "keys/keytree.h"
 #include "registry/modules.h"
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "Quorel32.h"
+#include "eval/destroy.h"
 #include "hand_formula.h"
 #include "keys/keytree.h"
+#include "registry/formula_lists.h"
 #include "registry/name_builtins.h"
 #include "registry/registry.h"
 

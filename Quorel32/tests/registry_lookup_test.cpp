@@ -6,6 +6,7 @@
 #include "Quorel32.h"
 #include "hand_formula.h"
 #include "keys/keytree.h"
+#include "registry/formula_lists.h"
 #include "registry/modules.h"
 #include "registry/registry.h"
 
