@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "api/alloc.h"
-#include "api/engine.h"
-#include "eval/formula.h"
+#include "base/alloc.h"
+#include "base/engine.h"
+#include "base/formula.h"
+#include "eval/destroy.h"
 #include "keys/keytree.h"
-#include "keys/modules.h"
+#include "registry/modules.h"
 
 namespace handmade {
 
@@ -54,6 +55,7 @@ inline CompiledFormula *Make(const std::string &name, int module, int paramLast 
 inline CompiledFormula *Add(int domain, const std::string &name, int module, int paramLast = 0,
                             unsigned char flags = 0, const std::vector<std::string> &strings = {}) {
     CompiledFormula *f = Make(name, module, paramLast, flags, strings);
+    f->ints[DomainTag] = domain;
     ModuleCountUp(module);
     if (name.empty()) {
         CompiledFormula *&head = g.unnamed[domain - 1];

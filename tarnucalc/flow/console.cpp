@@ -65,10 +65,13 @@ class ConsoleRun {
         : options_(o), out_(out), err_(err), controller_(view_, engine, locations) {
         view_.err = &err;
         controller_.setExitHandler([this](int) { fatal_ = true; });
-        controller_.setCompileErrorHandler([this](const std::string &text, const EngineResult &r) {
-            err_ << "tarnucalc: the engine cannot compile this text (error " << r.code << "):\n"
-                 << markFaultyText(text, r.errBegin, r.errEnd);
-        });
+        controller_.setCompileErrorHandler(
+            [this, eng = &engine](const std::string &text, const EngineResult &r) {
+                const char *why = eng->errorText(r.code);
+                err_ << "tarnucalc: the engine cannot compile this text (error " << r.code
+                     << (why ? std::string(": ") + why : std::string()) << "):\n"
+                     << markFaultyText(text, r.errBegin, r.errEnd);
+            });
         applySettings(locations);
     }
 
@@ -112,9 +115,9 @@ class ConsoleRun {
         view_.setDigitsIndex(s.digitsIndex >= 0 && s.digitsIndex < kDigitsEntries ? s.digitsIndex
                                                                                   : 0);
         view_.digitsOverride = options_.digits;
-        view_.setChecked(2, s.keepZeros || options_.keepZeros);
-        view_.setChecked(9, s.convertOperators || options_.operators);
-        view_.setChecked(8, options_.money);
+        view_.setChecked(Check::KeepZeros, s.keepZeros || options_.keepZeros);
+        view_.setChecked(Check::ConvertOperators, s.convertOperators || options_.operators);
+        view_.setChecked(Check::MoneyText, options_.money);
         // The money text goes to the keypad's box: give it one.
         if (options_.money) view_.createKeypad();
     }

@@ -35,7 +35,7 @@ TEST_F(RealEngine, ExpressionsAndResults) {
     view.setDigitsIndex(1);
     enter("1/3");
     EXPECT_EQ(view.text(Box::Expression), "0.33");
-    view.setChecked(9, true);
+    view.setChecked(tarnu::Check::ConvertOperators, true);
     enter("6*7/2");
     enter("1+");
     EXPECT_EQ(view.text(Box::Expression), "1+");
@@ -62,6 +62,7 @@ TEST_F(RealEngine, NulByteIsAnIllegalCharacter) {
     EXPECT_EQ(r.code, 7);
     EXPECT_EQ(r.errBegin, 3);
     EXPECT_EQ(r.errEnd, 3);
+    EXPECT_STREQ(library.errorText(r.code), "illegal character, or a token that cannot stand here");
     r = evaluateFormula(library, "F(x)=x", std::string("F(2)\0", 5));
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.failedLine, 2);

@@ -1,0 +1,35 @@
+#include "alloc.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "engine.h"
+
+namespace quorel {
+
+void qallocFailAt(long n) {
+    g.alloc.failAt = n;
+    g.alloc.count = 0;
+}
+
+long qallocCount() { return g.alloc.count; }
+
+static bool injectFailure() {
+    ++g.alloc.count;
+    return g.alloc.failAt > 0 && g.alloc.count == g.alloc.failAt;
+}
+
+void *qalloc(std::size_t bytes) {
+    if (injectFailure()) return nullptr;
+    return std::malloc(bytes == 0 ? 1 : bytes);
+}
+
+void *qcalloc(std::size_t count, std::size_t size) {
+    if (size != 0 && count > static_cast<std::size_t>(-1) / size) return nullptr;
+    if (injectFailure()) return nullptr;
+    return std::calloc(count == 0 ? 1 : count, size == 0 ? 1 : size);
+}
+
+void qfree(void *p) { std::free(p); }
+
+}  // namespace quorel
