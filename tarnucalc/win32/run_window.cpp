@@ -68,6 +68,10 @@ namespace tarnu {
 
 int runWindow(int, char **, Engine &, const Locations &locations) {
     using namespace win32;
+    // A console that was opened only for this program (it was not started from one) would
+    // stand empty behind the window.
+    DWORD consoleUsers[2];
+    if (GetConsoleProcessList(consoleUsers, 2) == 1) FreeConsole();
     BecomeDpiAware();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);

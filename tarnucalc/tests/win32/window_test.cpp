@@ -37,7 +37,7 @@ class WindowTest : public ::testing::Test {
         exe_ = dir_ + L"\\tarnucalc.exe";
         CopyFileW(g_exe.c_str(), exe_.c_str(), FALSE);
         if (withEngine_) {
-            for (const wchar_t *dll : {L"Quorel32.dll", L"libQuorel32.so"}) {
+            for (const wchar_t *dll : {L"Quorel32.dll"}) {
                 const std::wstring from = Folder(g_exe) + L"\\" + dll;
                 CopyFileW(from.c_str(), (dir_ + L"\\" + dll).c_str(), FALSE);
             }
