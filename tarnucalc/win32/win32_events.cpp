@@ -185,8 +185,8 @@ void Win32View::command(int id, int code) {
         return;
     }
     if (id > kCheckBoxId && id <= kCheckBoxId + 10 && code == BN_CLICKED) {
-        const int n = id - kCheckBoxId;
-        forward([n](C &c) { c.onCheckBox(n); });
+        const auto box = static_cast<Check>(id - kCheckBoxId);
+        forward([box](C &c) { c.onCheckBox(box); });
         return;
     }
     if (id == kSkinsId && code == CBN_SELCHANGE) {

@@ -159,14 +159,16 @@ void Win32View::setFormulaCaption(const std::string &text) {
 
 // ---- check boxes and selectors ----
 
-bool Win32View::checked(int number) const {
-    if (number < 1 || number > 10) return false;
-    return SendMessageW(control(kCheckBoxId + number), BM_GETCHECK, 0, 0) == BST_CHECKED;
+bool Win32View::checked(Check box) const {
+    if (!IsCheck(box)) return false;
+    return SendMessageW(control(kCheckBoxId + static_cast<int>(box)), BM_GETCHECK, 0, 0) ==
+           BST_CHECKED;
 }
 
-void Win32View::setChecked(int number, bool on) {
-    if (number < 1 || number > 10) return;
-    SendMessageW(control(kCheckBoxId + number), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+void Win32View::setChecked(Check box, bool on) {
+    if (!IsCheck(box)) return;
+    SendMessageW(control(kCheckBoxId + static_cast<int>(box)), BM_SETCHECK,
+                 on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 namespace {

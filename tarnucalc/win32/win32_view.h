@@ -47,8 +47,8 @@ class Win32View : public View {
     FontChoice historyFont() const override { return historyFont_; }
     void setHistoryFont(const FontChoice &font) override;
     void setFormulaCaption(const std::string &text) override;
-    bool checked(int number) const override;
-    void setChecked(int number, bool on) override;
+    bool checked(Check box) const override;
+    void setChecked(Check box, bool on) override;
     int digitsIndex() const override;
     void setDigitsIndex(int index) override;
     std::string digitsText() const override;
