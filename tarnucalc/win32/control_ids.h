@@ -60,6 +60,10 @@ inline constexpr int kKeypadBarId = 452;
 inline constexpr unsigned kQueryColourMessage = 0x8000 + 40;  // WM_APP + 40
 // Asks whether a calculation is running (1) or not (0).
 inline constexpr unsigned kQueryBusyMessage = 0x8000 + 41;
+// Posted, counts itself; the count is asked with kQueryPingsMessage. A test that sees its
+// ping counted knows that everything it posted before has been handled.
+inline constexpr unsigned kPingMessage = 0x8000 + 42;
+inline constexpr unsigned kQueryPingsMessage = 0x8000 + 43;
 
 }  // namespace tarnu::win32
 

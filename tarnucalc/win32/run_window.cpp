@@ -7,6 +7,8 @@
 // clang-format on
 
 #include "control_ids.h"
+#include "locations.h"
+#include "quorel_library.h"
 #include "win32_entry.h"
 #include "win32_view.h"
 #include "window_entry.h"
@@ -57,8 +59,9 @@ std::wstring ProgramPath() {
 
 }  // namespace
 
-int ServeEngineIfAsked(int argc, char **argv, Engine &engine) {
+int ServeEngineIfAsked(int argc, char **argv) {
     if (argc != 2 || std::string(argv[1]) != kEngineHostSwitch) return -1;
+    QuorelLibrary engine(QuorelLibrary::defaultCandidates(programDirectory()));
     return ServeEngine(engine);
 }
 

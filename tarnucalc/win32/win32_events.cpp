@@ -166,6 +166,11 @@ LRESULT Win32View::mainMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return -1;
         case kQueryBusyMessage:
             return busy_ ? 1 : 0;
+        case kPingMessage:
+            ++pings_;
+            return 0;
+        case kQueryPingsMessage:
+            return pings_;
         default:
             break;
     }

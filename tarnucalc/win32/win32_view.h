@@ -149,6 +149,7 @@ class Win32View : public View {
     bool resizePending_ = false;
     bool keypadMovePending_ = false;
     int busyDots_ = 0;
+    LRESULT pings_ = 0;
     std::vector<MSG> deferredKeys_;
 };
 

@@ -98,9 +98,13 @@ bool CalculatorProcess::busy() const {
 
 void CalculatorProcess::settle() const {
     WaitFor([this] {
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
-        return !busy();
+        // Sent messages overtake posted ones: a posted ping, once counted, tells that
+        // the keys the calculator posted to itself have been handled too.
+        const LRESULT before = SendMessageW(main_, kQueryPingsMessage, 0, 0);
+        PostMessageW(main_, kPingMessage, 0, 0);
+        return WaitFor([&] { return SendMessageW(main_, kQueryPingsMessage, 0, 0) > before; },
+                       10000) &&
+               !busy();
     });
 }
 

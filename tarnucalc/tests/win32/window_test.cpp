@@ -106,6 +106,35 @@ TEST_F(WindowTest, ExpressionShowsResultsInRedAndKeysFollowTheRules) {
     EXPECT_EQ(calc->text(kExpressionId), L"");
 }
 
+TEST_F(WindowTest, FunctionListSizeButtonsAndAlwaysOnTop) {
+    auto calc = start();
+    HWND list = calc->control(kFunctionsId);
+    SendMessageW(list, CB_SETCURSEL, 3, 0);  // "sqrt()": the caret lands between the brackets
+    SendMessageW(calc->main(), WM_COMMAND, MAKEWPARAM(kFunctionsId, CBN_SELENDOK),
+                 reinterpret_cast<LPARAM>(list));
+    calc->settle();
+    calc->type(kExpressionId, L"9");
+    calc->enter(kExpressionId);
+    calc->settle();
+    EXPECT_EQ(calc->text(kHistoryId), L"sqrt(9)=3\r\n");
+
+    const RECT start = Frame(calc->main());
+    const int height = start.bottom - start.top, width = start.right - start.left;
+    calc->click(kCompactId);
+    EXPECT_EQ(Frame(calc->main()).bottom - start.top, static_cast<int>(height * 0.355));
+    calc->click(kCompactId);
+    calc->click(kWideId);
+    EXPECT_EQ(Frame(calc->main()).right - start.left, 500);
+    calc->click(kWideId);
+    const RECT back = Frame(calc->main());
+    EXPECT_EQ(back.bottom - back.top, height);
+    EXPECT_EQ(back.right - back.left, width);
+
+    calc->click(kCheckBoxId + 10);
+    EXPECT_TRUE(GetWindowLongW(calc->main(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_TRUE(calc->checked(kCheckBoxId + 1));
+}
+
 TEST_F(WindowTest, KeypadDocksFollowsAndTypes) {
     auto calc = start();
     calc->click(kPageButtonId + 3);
@@ -224,19 +253,24 @@ TEST_F(MissingEngineTest, FirstCalculationShowsTheFatalBoxAndEnds) {
     calc->type(kExpressionId, L"1");
     calc->pressAsync(kExpressionId, VK_RETURN, L'\r');  // the box waits for its answer
     HWND box = nullptr;
-    ASSERT_TRUE(
-        WaitFor([&] { return (box = FindProcessWindow(calc->pid(), L"#32770")) != nullptr; }));
     std::wstring message;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM out) {
-            wchar_t t[512] = {};
-            GetWindowTextW(child, t, 512);
-            *reinterpret_cast<std::wstring *>(out) += t;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&message));
-    EXPECT_NE(message.find(L"运行时出错!"), std::wstring::npos);
+    auto read = [&] {
+        box = FindProcessWindow(calc->pid(), L"#32770");
+        message.clear();
+        if (!box) return false;
+        EnumChildWindows(
+            box,
+            [](HWND child, LPARAM out) {
+                wchar_t t[512] = {};
+                GetWindowTextW(child, t, 512);
+                *reinterpret_cast<std::wstring *>(out) += t;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&message));
+        return message.find(L"InitQuorel") != std::wstring::npos;
+    };
+    WaitFor(read);  // the box is found before its text is in it
+    EXPECT_NE(message.find(L"运行时出错!"), std::wstring::npos) << message;
     EXPECT_NE(message.find(L"InitQuorel"), std::wstring::npos);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_NE(calc->waitExit(10000), static_cast<DWORD>(STILL_ACTIVE));
