@@ -8,6 +8,7 @@
 #include "builtin_util.h"
 #include "builtins.h"
 #include "domain.h"
+#include "run_control.h"
 
 namespace quorel {
 
@@ -31,6 +32,11 @@ int FindTarget(double nameArg, CallerInfo *caller, Target &t, int offsetCode, in
         return missingCode;
     t.para = static_cast<double *>(para);
     return 0;
+}
+
+// One point or refinement; true when the evaluation has been stopped.
+bool Step(const CallerInfo *caller) {
+    return StepStops(DomainReal, caller ? caller->handle : nullptr);
 }
 
 double Fail(const char *name, int code, CallerInfo *caller) {
@@ -70,6 +76,7 @@ double Grid(int m, double *x, CallerInfo *caller, bool product) {
     }
     double acc = product ? 1 : 0;
     for (;;) {
+        if (Step(caller)) break;
         for (int i = 0; i < dims; ++i)
             t.para[i] = static_cast<double>(axes[i].index) * axes[i].step + axes[i].lo;
         double r = RealCal(t.handle, t.para);
@@ -93,6 +100,7 @@ double Data(int m, double *x, CallerInfo *caller, bool product) {
     if (m % group != 0) return Fail(fn, 3, caller);
     double acc = product ? 1 : 0;
     for (int first = 1; first + group - 1 <= m; first += group) {
+        if (Step(caller)) return 0;
         for (int i = 0; i < group; ++i) t.para[i] = x[first + i];
         double r = RealCal(t.handle, t.para);
         acc = product ? acc * r : acc + r;
@@ -120,13 +128,15 @@ double Simpson(int, double *x, CallerInfo *caller) {
     double prev = trap;
     if (std::isnan(eps)) return a;
     for (std::int64_t n = 1; !ErrPending(); n *= 2) {
+        if (Step(caller)) return 0;
         if (n > kMaxIntervals) {
             // Not converged: report it, and give the best estimate reached.
             ReportRunErr(DomainReal, fn, 4, caller);
             return prev;
         }
         double s = 0;
-        for (std::int64_t i = 0; i < n; ++i) s += f(a + h * (static_cast<double>(i) + 0.5));
+        for (std::int64_t i = 0; i < n && !Stopping(); ++i)
+            s += f(a + h * (static_cast<double>(i) + 0.5));
         double next = 0.5 * (trap + s * h);
         double simpson = (4 * next - trap) / 3;
         h *= 0.5;

@@ -22,15 +22,16 @@
 // Every code below the intrinsics, in code order. A handler is written once as
 // `vmcase(OpX)`; the table below takes its label from this list, so a code without a
 // handler does not compile in the computed-goto form.
-#define QUOREL_EVAL_OPS(X)                                                                      \
-    X(OpEnd)                                                                                    \
-    X(OpPushConst) X(OpPushVar) X(OpPushCommon) X(OpAdd) X(OpSub) X(OpMul) X(OpDiv) X(OpPow)    \
-        X(OpGt) X(OpGe) X(OpLt) X(OpLe) X(OpEq) X(OpNe) X(OpAnd) X(OpOr) X(OpNot) X(OpStoreVar) \
-            X(OpStoreCommon) X(OpCallIntFor) X(OpCallRealFor) X(OpCallComplexFor) X(OpCallFun)  \
-                X(OpCommaList) X(OpIfTest) X(OpIfEnd) X(OpWhileTest) X(OpWhileEnd) X(OpBreak)   \
-                    X(OpContinue) X(OpUntilTest) X(OpWhichTest) X(OpWhichTaken) X(OpWhichFail)  \
-                        X(OpWhichDefault) X(OpNeg) X(OpIncVar) X(OpDecVar) X(OpIncCommon)       \
-                            X(OpDecCommon) X(OpVarInc) X(OpVarDec) X(OpCommonInc) X(OpCommonDec)
+// clang-format off
+#define QUOREL_EVAL_OPS(X)                                                                 \
+    X(OpEnd) X(OpPushConst) X(OpPushVar) X(OpPushCommon) X(OpAdd) X(OpSub) X(OpMul)         \
+    X(OpDiv) X(OpPow) X(OpGt) X(OpGe) X(OpLt) X(OpLe) X(OpEq) X(OpNe) X(OpAnd) X(OpOr)       \
+    X(OpNot) X(OpStoreVar) X(OpStoreCommon) X(OpCallIntFor) X(OpCallRealFor)                \
+    X(OpCallComplexFor) X(OpCallFun) X(OpCommaList) X(OpIfTest) X(OpIfEnd) X(OpWhileTest)   \
+    X(OpWhileEnd) X(OpBreak) X(OpContinue) X(OpUntilTest) X(OpWhichTest) X(OpWhichTaken)    \
+    X(OpWhichFail) X(OpWhichDefault) X(OpNeg) X(OpIncVar) X(OpDecVar) X(OpIncCommon)        \
+    X(OpDecCommon) X(OpVarInc) X(OpVarDec) X(OpCommonInc) X(OpCommonDec)
+// clang-format on
 
 namespace quorel::dispatch {
 

@@ -24,7 +24,8 @@ constexpr int kSelfCallMax = 1024;
 struct RunControl {
     long long limit;        // steps for each outermost evaluation; 0: unlimited
     long long left;         // steps before the next look
-    long long used;         // steps counted before `left` was last filled
+    long long fill;         // what `left` was last set to
+    long long used;         // steps counted before that
     bool active;            // an outermost evaluation is under way
     bool stopping;          // it has been stopped: every activation unwinds
     std::uintptr_t epochs;  // outermost evaluations started so far

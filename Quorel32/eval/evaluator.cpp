@@ -11,6 +11,7 @@
 #include "eval_stack.h"
 #include "lastcross.h"
 #include "program.h"
+#include "run_control.h"
 
 #if defined(__GNUC__) && !defined(__clang__)
 // Keep one dispatch jump per instruction: merged tails share a single indirect
@@ -292,7 +293,12 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
         Cursor c = __VA_ARGS__(frame(), Cursor{pc, op}, args); \
         pc = c.pc, op = c.op, top = args;                      \
         tos = *top;                                            \
+        if (Stopping()) goto L_stop;                           \
     }
+// A step where work repeats (a loop's back-edge, a formula call): the one place a
+// stopped evaluation is noticed.
+#define STEP() \
+    if (StepStops(D::type, cold.f)) goto L_stop
 // An operand followed by a binary operation from OpAdd to OpNe (x+1, 2*x, a/b,
 // x^2, x>y) is applied at once: the same arithmetic on the same values, minus one round
 // trip through the stack and one dispatch. A variable followed by a constant and
@@ -361,6 +367,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             vmcase(OpStoreCommon) * cell(*op++) = tos;
             vmbreak;
             vmcase(OpCallIntFor) {
+                STEP();
                 if constexpr (Nested && D::type == DomainInt) {
                     if (SelfCall<D>(cold, Vs, pl, sf, pc, op, kc, top, tos, P, F)) goto L_dispatch;
                 }
@@ -368,6 +375,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             }
             vmbreak;
             vmcase(OpCallRealFor) {
+                STEP();
                 if constexpr (Nested && D::type == DomainReal) {
                     if (SelfCall<D>(cold, Vs, pl, sf, pc, op, kc, top, tos, P, F)) goto L_dispatch;
                 }
@@ -375,6 +383,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             }
             vmbreak;
             vmcase(OpCallComplexFor) {
+                STEP();
                 if constexpr (Nested && D::type == DomainComplex) {
                     if (SelfCall<D>(cold, Vs, pl, sf, pc, op, kc, top, tos, P, F)) goto L_dispatch;
                 }
@@ -386,6 +395,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 Cursor c = CallFunction<D>(frame(), cold.f, Cursor{pc, op}, args);
                 pc = c.pc, op = c.op, top = args;
                 tos = *top;
+                if (Stopping()) goto L_stop;  // a built-in's loop, or the host's call back
             }
             vmbreak;
             vmcase(OpCommaList) vmcase(OpWhichDefault) {
@@ -414,6 +424,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             }
             vmbreak;
             vmcase(OpWhileEnd) {
+                STEP();
                 top = STACK() + op[2];
                 RELOAD();
                 JUMP(op[0], op[1], op[3]);
@@ -429,6 +440,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 if (ErrPending()) {
                     pc = cold.code + cold.ints[CodeLength] - 1;  // the final OpEnd
                 } else {
+                    STEP();
                     top = STACK() + op[2];
                     RELOAD();
                     JUMP(op[0], op[1], op[3]);
@@ -437,6 +449,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             vmbreak;
             vmcase(OpUntilTest) {  // operands K, T, C, I
                 if (!A::Truth(tos) && !ErrPending()) {
+                    STEP();
                     top = STACK() + op[0];
                     RELOAD();
                     JUMP(op[1], op[2], op[3]);
@@ -540,6 +553,16 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
 #endif
         }
     }
+L_stop:  // stopped: every recursive activation of this loop ends at once, with 0
+    if constexpr (Nested) {
+        EvalStack &st = StackOf(D::type);
+        while (g.eval.selfCallsUsed > selfBase) {
+            st.used = g.eval.selfCalls[--g.eval.selfCallsUsed].saved;
+            --st.nestedDepth;
+        }
+    }
+    if constexpr (!Nested) cold.code[RunStateByte] = RunIdle;
+    return A::Zero();
 L_bad:  // a code byte no compiler emits: end the activation rather than guess
 L_done:
     V result = top >= STACK() ? *top : A::Zero();
@@ -572,6 +595,7 @@ L_done:
 #undef RELOAD
 #undef BINARY
 #undef CALL
+#undef STEP
 #undef STACK
 #undef PUSH_OR_APPLY
 #undef VAR_CONST_OR_PUSH
@@ -634,6 +658,15 @@ QUOREL_NOINLINE typename D::Value BadHandle() {
     return Arith<D>::Zero();
 }
 
+// An evaluation the host started: the one stopped evaluation gives 0, whatever its
+// activations returned while they unwound.
+template <class D>
+QUOREL_NOINLINE typename D::Value Outermost(CompiledFormula *f, typename D::Value *para) {
+    RunScope scope;
+    typename D::Value r = Run<D, false>(f, para, nullptr);
+    return Stopping() ? Arith<D>::Zero() : r;
+}
+
 // A formula calling a formula of its own domain. A running callee goes nested and
 // uses the arguments where they stand on the caller's stack, which stays valid
 // for the whole call; this is the in-place mode without the detour through the
@@ -657,7 +690,10 @@ typename D::Value Evaluate(CompiledFormula *f, typename D::Value *para) {
     auto *own = static_cast<typename D::Value *>(f->values);
     if (void *prog = FindProgram(f)) return RunProgram<D>(prog, para ? para : own);
     if (f->ints[CodeStart] < 0) return Unusable<D>(f);
-    if (f->code[RunStateByte] == RunIdle) return Run<D, false>(f, para ? para : own, nullptr);
+    if (f->code[RunStateByte] == RunIdle) {
+        if (!g.eval.run.active) return Outermost<D>(f, para ? para : own);
+        return Run<D, false>(f, para ? para : own, nullptr);
+    }
     EvalStack &st = StackOf(D::type);
     bool copy = st.copyArgs != 0;
     st.copyArgs = 1;
