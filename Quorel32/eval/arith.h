@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "domain.h"
+#include "../base/domain.h"
 
 namespace quorel {
 

@@ -1,7 +1,7 @@
 // RealCalBatch: one real formula over many points in one call.
-#include "../api/Quorel32.h"
-#include "../api/alloc.h"
-#include "../keys/registry.h"
+#include "../base/alloc.h"
+#include "../include/Quorel32.h"
+#include "../registry/formula_lists.h"
 #include "evaluator.h"
 #include "run_control.h"
 

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <cstdint>
 
-#include "../api/alloc.h"
-#include "../api/runerr.h"
+#include "../base/alloc.h"
+#include "../base/domain.h"
+#include "../base/runerr.h"
 #include "builtin_util.h"
 #include "builtins.h"
-#include "domain.h"
 #include "run_control.h"
 
 namespace quorel {

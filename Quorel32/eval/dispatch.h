@@ -5,7 +5,7 @@
 #pragma once
 #include <cstddef>
 
-#include "formula.h"
+#include "../base/formula.h"
 
 #if (defined(__GNUC__) || defined(__clang__)) && !defined(QUOREL_NO_COMPUTED_GOTO)
 #define QUOREL_COMPUTED_GOTO 1

@@ -17,9 +17,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../api/engine.h"
-#include "domain.h"
-#include "formula.h"
+#include "../base/domain.h"
+#include "../base/engine.h"
+#include "../base/formula.h"
 
 namespace quorel {
 

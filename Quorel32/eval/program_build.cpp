@@ -2,7 +2,7 @@
 #include <new>
 #include <type_traits>
 
-#include "../api/alloc.h"
+#include "../base/alloc.h"
 #include "arith.h"
 #include "program.h"
 

@@ -1,6 +1,6 @@
 #include "run_control.h"
 
-#include "../api/runerr.h"
+#include "../base/runerr.h"
 
 namespace quorel {
 
@@ -73,19 +73,3 @@ void RestartBudget() {
 }
 
 }  // namespace quorel
-
-using namespace quorel;
-
-extern "C" {
-
-QUOREL_API void QUOREL_CALL InterruptQuorel(void) {
-    RunControl &r = g.eval.run;
-    std::uintptr_t epoch = r.running.load(std::memory_order_relaxed);
-    if (epoch != 0) r.interrupt.store(epoch, std::memory_order_relaxed);
-}
-
-QUOREL_API void QUOREL_CALL SetRunLimit(long long steps) {
-    g.eval.run.limit = steps > 0 ? steps : 0;
-}
-
-}  // extern "C"

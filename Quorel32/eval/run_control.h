@@ -3,7 +3,7 @@
 // back-edges, formula calls, the points of the summing built-ins), so a straight-line
 // formula pays nothing; a counted step costs a decrement and a branch.
 #pragma once
-#include "../api/engine.h"
+#include "../base/engine.h"
 
 namespace quorel {
 

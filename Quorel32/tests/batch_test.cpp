@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "eval/formula.h"
+#include "base/formula.h"
 #include "eval_text_util.h"
 
 using namespace evaltext;

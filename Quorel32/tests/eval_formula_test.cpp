@@ -2,8 +2,8 @@
 // loops ended by errors, calls across domains, invalidated formulas.
 #include <climits>
 
-#include "api/engine.h"
-#include "eval/formula.h"
+#include "base/engine.h"
+#include "base/formula.h"
 #include "eval_text_util.h"
 
 using namespace evaltext;

@@ -4,11 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../compiler/build_buffers.h"
-#include "../eval/eval_state.h"
-#include "../eval/formula.h"
-#include "../keys/keytree.h"
-#include "Quorel32.h"
+#include "../include/Quorel32.h"
+#include "build_buffers.h"
+#include "eval_state.h"
+#include "formula.h"
+#include "keynode.h"
 
 namespace quorel {
 
@@ -97,10 +97,5 @@ struct BusyScope {
     BusyScope(const BusyScope &) = delete;
     BusyScope &operator=(const BusyScope &) = delete;
 };
-
-// Whether the engine may be torn down now: not from host code that an engine call
-// is running (an evaluation, compile or deletion), nor from a delete function that
-// the teardown sweep itself called.
-bool CanTearDown();
 
 }  // namespace quorel
