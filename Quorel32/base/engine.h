@@ -64,7 +64,14 @@ struct LiveFormulaSet {
     std::size_t count;
 };
 
+// Counters of the allocation seam (base/alloc.h).
+struct AllocCounters {
+    long failAt;  // running number of the allocation made to fail; 0: none
+    long count;   // allocations since the last arming
+};
+
 struct Engine {
+    AllocCounters alloc;
     BuildBuffers build;
     CompiledFormula *unnamed[3];  // unnamed formulas per domain (index domain - 1)
     KeyNode root;                 // the key tree's root: the empty key, never freed
