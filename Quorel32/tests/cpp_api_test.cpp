@@ -34,7 +34,7 @@ TEST(CppApi, CompileErrorCarriesCodeOffsetsAndCaret) {
         EXPECT_EQ(caret.size(), static_cast<std::size_t>(e.end() + 1));
     }
     // A pending run-time error places nothing: no caret line.
-    SetRunErr(7, nullptr, 0, 0, nullptr);
+    SetRunErr(77, nullptr, 0, 0, nullptr);
     try {
         Quorel::RealFormula f("1");
         FAIL();
@@ -44,7 +44,7 @@ TEST(CppApi, CompileErrorCarriesCodeOffsetsAndCaret) {
     }
     auto err = engine.runError();
     ASSERT_TRUE(err.has_value());
-    EXPECT_EQ(err->type, 7);
+    EXPECT_EQ(err->type, 77);
     EXPECT_EQ(err->text(), nullptr);
     EXPECT_FALSE(engine.runError().has_value());
     EXPECT_THROW(Quorel::Engine(), std::logic_error);
@@ -115,6 +115,18 @@ TEST(CppApi, HostCallablesOfEveryDomain) {
     EXPECT_THROW(Quorel::RealFormula("scaled(1, 2)"), Quorel::CompileError);
     engine.function<double>("scaled", 2, [](std::span<double> x) { return x[0] - x[1]; });
     EXPECT_EQ(Quorel::RealFormula("scaled(1, 2)")(), -1.0);
+}
+
+TEST(CppApi, RunLimitStopsARunawayFormula) {
+    Quorel::Engine engine;
+    Quorel::Engine::runLimit(1000);
+    Quorel::RealFormula forever("( : n) = while(1, n = n + 1), n");
+    EXPECT_EQ(forever(), 0.0);
+    Quorel::Engine::runLimit(0);
+    auto err = engine.runError();
+    ASSERT_TRUE(err.has_value());
+    EXPECT_EQ(err->type, QUOREL_RUNERR_STEP_LIMIT);
+    EXPECT_EQ(err->formula, forever.handle());
 }
 
 TEST(CppApi, BatchOverColumns) {
