@@ -10,6 +10,7 @@
 // value chosen so far, whether one was chosen, where the pair or default being
 // evaluated counts, and where the form counts at all (a form inside a value that was
 // not chosen reports no failure for that point).
+#include <cstdint>
 #include <cstring>
 
 #include "../base/alloc.h"
@@ -61,26 +62,51 @@ inline void Copy(Row x, In a) {
     for (int j = 0; j < kBlock; ++j) x[j] = a[j];
 }
 
+// Which points a form's step counts for: all bits set, or none. Masks and picks work
+// on the bits, so that compilers vectorize them (a double comparison may trap, which
+// keeps them from doing so).
+using Mask = std::uint64_t;
+
+inline Mask Bits(double d) {
+    Mask u;
+    std::memcpy(&u, &d, sizeof u);
+    return u;
+}
+
+// All bits where `c` is true: not +0 or -0 (NaN counts as true).
+inline Mask Truth(double c) {
+    Mask b = Bits(c) << 1;
+    return Mask{0} - ((b | (Mask{0} - b)) >> 63);
+}
+
+inline double Pick(Mask m, double a, double b) {
+    Mask u = (Bits(a) & m) | (Bits(b) & ~m);
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+}
+
 struct Form {
-    double *first, *chosen, *done, *now, *base;
+    double *first, *chosen;
+    Mask *done, *now, *base;
 };
 
 inline Form FormAt(double *forms, int level) {
     double *b = forms + static_cast<std::size_t>(level) * kFormBlocks * kBlock;
-    return Form{b, b + kBlock, b + 2 * kBlock, b + 3 * kBlock, b + 4 * kBlock};
+    return Form{b, b + kBlock, reinterpret_cast<Mask *>(b + 2 * kBlock),
+                reinterpret_cast<Mask *>(b + 3 * kBlock), reinterpret_cast<Mask *>(b + 4 * kBlock)};
 }
 
-inline double Flag(bool b) {
-    return b ? 1.0 : 0.0;
-}
+using MaskRow = Mask *QUOREL_RESTRICT;
+using MaskIn = const Mask *QUOREL_RESTRICT;
 
 // After a value was taken where `now` held: where none has been taken yet (and the
-// form is evaluated at all), the next condition or the default is what counts.
+// form counts at all), the next condition or the default is what counts.
 inline void NextPair(const Form &f) {
-    Row done = f.done;
-    Row now = f.now;
-    In base = f.base;
-    for (int j = 0; j < kBlock; ++j) now[j] = Flag(base[j] != 0.0 && done[j] == 0.0);
+    MaskIn done = f.done;
+    MaskIn base = f.base;
+    MaskRow now = f.now;
+    for (int j = 0; j < kBlock; ++j) now[j] = base[j] & ~done[j];
 }
 
 // One block of `m` points (the rest padding): `p[i]` is parameter i's block, `s` the
@@ -99,40 +125,41 @@ void RunBlock(Program<RealDomain> *prog, const double *const *p, double *s, doub
                 Form f = FormAt(forms, ++level);
                 // Where the form counts: everywhere, or where the enclosing form is at
                 // the pair or default that holds this one.
-                if (level == 0)
-                    Fill(f.base, 1.0);
-                else
-                    Copy(f.base, FormAt(forms, level - 1).now);
+                MaskRow base = f.base;
+                if (level == 0) {
+                    for (int j = 0; j < kBlock; ++j) base[j] = ~Mask{0};
+                } else {
+                    MaskIn outer = FormAt(forms, level - 1).now;
+                    for (int j = 0; j < kBlock; ++j) base[j] = outer[j];
+                }
                 Copy(f.first, x);
                 In c = x;
-                In base = f.base;
-                Row now = f.now;
-                for (int j = 0; j < kBlock; ++j) now[j] = Flag(base[j] != 0.0 && A::Truth(c[j]));
+                MaskRow now = f.now;
+                for (int j = 0; j < kBlock; ++j) now[j] = base[j] & Truth(c[j]);
                 x -= kBlock;
                 break;
             }
             case HTest: {  // a later condition; the first one is below it
-                Form f = FormAt(forms, level);
                 In c = x;
-                Row now = f.now;
-                for (int j = 0; j < kBlock; ++j) now[j] = Flag(now[j] != 0.0 && A::Truth(c[j]));
+                MaskRow now = FormAt(forms, level).now;
+                for (int j = 0; j < kBlock; ++j) now[j] &= Truth(c[j]);
                 x -= kBlock;
                 break;
             }
             case HTaken: {  // the value, on top, where the pair's condition held
                 Form f = FormAt(forms, level);
+                MaskIn now = f.now;
+                MaskRow done = f.done;
                 if (st.i == 0) {  // the first pair: the first condition goes back below
                     Copy(f.chosen, x);
-                    Copy(f.done, f.now);
+                    for (int j = 0; j < kBlock; ++j) done[j] = now[j];
                     Copy(x, f.first);
                 } else {
-                    In now = f.now;
                     In v = x;
                     Row chosen = f.chosen;
-                    Row done = f.done;
                     for (int j = 0; j < kBlock; ++j) {
-                        chosen[j] = now[j] != 0.0 ? v[j] : chosen[j];
-                        done[j] = now[j] != 0.0 ? 1.0 : done[j];
+                        chosen[j] = Pick(now[j], v[j], chosen[j]);
+                        done[j] |= now[j];
                     }
                     x -= kBlock;
                 }
@@ -141,22 +168,22 @@ void RunBlock(Program<RealDomain> *prog, const double *const *p, double *s, doub
             }
             case HDrop: {  // the default value, on top, where nothing held
                 Form f = FormAt(forms, level--);
-                In done = f.done;
+                MaskIn done = f.done;
                 In chosen = f.chosen;
                 In d = x;
                 Row r = x - kBlock;
-                for (int j = 0; j < kBlock; ++j) r[j] = done[j] != 0.0 ? chosen[j] : d[j];
+                for (int j = 0; j < kBlock; ++j) r[j] = Pick(done[j], chosen[j], d[j]);
                 x -= kBlock;
                 break;
             }
             case HWhichFail: {  // nothing held: the first condition, on top, stays
                 Form f = FormAt(forms, level--);
-                bool failed = false;
-                for (int j = 0; j < m; ++j) failed |= f.now[j] != 0.0;
+                Mask failed = 0;
+                for (int j = 0; j < m; ++j) failed |= f.now[j];
                 if (failed) ReportFormulaErrShared(DomainReal, "which", DomainReal, prog->f);
-                In done = f.done;
+                MaskIn done = f.done;
                 In chosen = f.chosen;
-                for (int j = 0; j < kBlock; ++j) x[j] = done[j] != 0.0 ? chosen[j] : x[j];
+                for (int j = 0; j < kBlock; ++j) x[j] = Pick(done[j], chosen[j], x[j]);
                 break;
             }
             case HEnd:
