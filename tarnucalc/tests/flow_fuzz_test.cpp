@@ -121,8 +121,8 @@ TEST(FlowFuzz, SessionsNeverCrashAndKeepTheirHistory) {
                         c.onCalculateFormulaButton();
                         break;
                     case 4:
-                        view.setChecked(f.between(1, 10), f.chance(50));
-                        c.onCheckBox(f.between(-2, 12));
+                        view.setChecked(tarnu::Check(f.between(1, 10)), f.chance(50));
+                        c.onCheckBox(tarnu::Check(f.between(-2, 12)));
                         break;
                     case 5:
                         view.setDigitsIndex(f.between(-3, 12));
@@ -159,7 +159,7 @@ TEST(FlowFuzz, SessionsNeverCrashAndKeepTheirHistory) {
                 ASSERT_EQ(engine.open, 0);
             }
             // Closing with the history saved, then starting again, shows the same history.
-            view.setChecked(6, true);
+            view.setChecked(tarnu::Check::AutoSaveHistory, true);
             std::string history = view.text(Box::History);
             c.onClose();
             MemoryView again;
