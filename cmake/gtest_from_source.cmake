@@ -1,0 +1,15 @@
+# GoogleTest built from its sources, under the names its CMake package gives. Without
+# the sources the libraries still build and the tests are left out.
+if(NOT EXISTS ${TARNU_GTEST_SOURCE_DIR}/googletest/CMakeLists.txt)
+  message(STATUS "GoogleTest sources not found in ${TARNU_GTEST_SOURCE_DIR}: tests skipped")
+  return()
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${TARNU_GTEST_SOURCE_DIR}/googletest ${CMAKE_BINARY_DIR}/googletest
+  EXCLUDE_FROM_ALL)
+foreach(lib gtest gtest_main)
+  if(NOT TARGET GTest::${lib})
+    add_library(GTest::${lib} ALIAS ${lib})
+  endif()
+endforeach()
