@@ -1,8 +1,7 @@
-# GoogleTest built from its sources, under the names its CMake package gives. Without
-# the sources the libraries still build and the tests are left out.
+# GoogleTest built from its sources, under the names its CMake package gives.
 if(NOT EXISTS ${TARNU_GTEST_SOURCE_DIR}/googletest/CMakeLists.txt)
-  message(STATUS "GoogleTest sources not found in ${TARNU_GTEST_SOURCE_DIR}: tests skipped")
-  return()
+  message(FATAL_ERROR "GoogleTest sources not found in ${TARNU_GTEST_SOURCE_DIR}: set "
+                      "TARNU_GTEST_SOURCE_DIR, or QUOREL_BUILD_TESTS=OFF to build without tests")
 endif()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

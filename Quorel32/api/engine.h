@@ -55,6 +55,14 @@ struct ProgramTable {
     unsigned shift;  // pointer bits minus table bits
 };
 
+// Every installed formula record, so that a pointer can be told to be a live handle
+// without reading through it: open addressing with linear probing, at most half full.
+struct LiveFormulaSet {
+    const CompiledFormula **slots;  // mask + 1 of them, null until the first formula
+    std::size_t mask;
+    std::size_t count;
+};
+
 struct Engine {
     BuildBuffers build;
     CompiledFormula *unnamed[3];  // unnamed formulas per domain (index domain - 1)
@@ -70,6 +78,7 @@ struct Engine {
     int busy;
     EnumState enumState;
     ProgramTable programs;
+    LiveFormulaSet live;
     alignas(16) unsigned char lastCross[16];  // raw result of the last cross-domain call
 };
 

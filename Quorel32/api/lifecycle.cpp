@@ -1,5 +1,6 @@
 // Creation and release of the engine state.
 #include "../eval/builtins.h"
+#include "../eval/live_formulas.h"
 #include "../eval/program.h"
 #include "../keys/functions.h"
 #include "alloc.h"
@@ -102,6 +103,7 @@ QUOREL_API void QUOREL_CALL FreeQuorel(void) {
     DestroyList(DomainComplex);
     KeyFreeAll();
     FreeProgramTable();
+    FreeLiveFormulas();
     g.teardown = 1;
     FreeStacks();
 }

@@ -40,7 +40,7 @@ int Finish(Ctx &c) {
     ints[DepLast] = g.ip + c.deps - 1;
     ints[StaticFirst] = c.staticFirst;
     ints[FreeVar] = c.freeVar;
-    ints[Reserved14] = 0;
+    ints[DomainTag] = D::type;
     // Parameters, automatic and static variables all start at zero.
     auto *values = ValueBuf<D>(c);
     for (int v = 0; v < c.vars; ++v) values[v] = typename D::Value{};

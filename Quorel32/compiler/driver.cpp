@@ -6,6 +6,7 @@
 #include "../api/alloc.h"
 #include "../api/engine.h"
 #include "../api/runerr.h"
+#include "../eval/live_formulas.h"
 #include "../eval/program.h"
 #include "../keys/modules.h"
 #include "body.h"
@@ -94,6 +95,7 @@ int Install(CompiledFormula *rec, int module) {
                 static_cast<std::size_t>(hdr[StackBase]) * sizeof(Value));
     if (!AttachProgram<D>(rec)) return Abandon(D::type, rec);
     if (!LinkReferrers(rec)) return Abandon(D::type, rec);
+    if (!AddLiveFormula(rec)) return Abandon(D::type, rec);
     if (!Register<D>(rec)) return Abandon(D::type, rec);
     return 0;
 }
@@ -107,7 +109,9 @@ int Compile(const char *text, int module, void **hFor, int *nPara, typename D::V
     int spareBegin, spareEnd;
     if (!errBegin) errBegin = &spareBegin;
     if (!errEnd) errEnd = &spareEnd;
-    LockFn lock = hFor ? reinterpret_cast<LockFn>(*hFor) : nullptr;
+    // A host that compiles again into the variable holding its previous formula
+    // presents that handle: it is no lock function and must not be called as one.
+    LockFn lock = hFor && !IsLiveFormula(*hFor) ? reinterpret_cast<LockFn>(*hFor) : nullptr;
     if (!ModuleAllowed(module, lock)) {
         *errBegin = *errEnd = 0;
         return -2;

@@ -3,10 +3,11 @@
 #include "../api/alloc.h"
 #include "../api/engine.h"
 #include "../api/runerr.h"
-#include "program.h"
 #include "../keys/modules.h"
 #include "evaluator.h"
 #include "formula.h"
+#include "live_formulas.h"
+#include "program.h"
 
 namespace quorel {
 
@@ -120,6 +121,7 @@ void DestroyFormula(int domain, CompiledFormula *f) {
         FreeOwnLinks(f->ints);
     }
     DetachProgram(f);
+    DropLiveFormula(f);
     qfree(f->code);
     qfree(f->ints);
     qfree(f->values);

@@ -733,6 +733,15 @@ QUOREL_NOINLINE typename D::Value Unusable(CompiledFormula *f) {
     return Arith<D>::Zero();
 }
 
+// NULL, or a formula of another domain: nothing runs.
+// The record is not read and not named in the slot: it may be anything.
+template <class D>
+QUOREL_NOINLINE typename D::Value BadHandle() {
+    static const char *const kExport[] = {"IntCal", "RealCal", "ComplexCal"};
+    ReportFormulaErr(QUOREL_RUNERR_BAD_HANDLE, kExport[D::type - 1], D::type, nullptr);
+    return Arith<D>::Zero();
+}
+
 // A formula calling a formula of its own domain. A running callee goes nested and
 // uses the arguments where they stand on the caller's stack, which stays valid
 // for the whole call; this is the in-place mode without the detour through the
@@ -749,10 +758,14 @@ typename D::Value CallSameDomain(CompiledFormula *h, typename D::Value *args) {
 
 template <class D>
 typename D::Value Evaluate(CompiledFormula *f, typename D::Value *para) {
-    if (!f) return Arith<D>::Zero();
-    if (void *prog = FindProgram(f)) return RunProgram<D>(prog, para);
+    if (!f || f->ints[DomainTag] != D::type) [[unlikely]]
+        return BadHandle<D>();
+    // Without an array the formula's own parameter slots serve, as at the outermost
+    // call the host's array usually is those slots.
+    auto *own = static_cast<typename D::Value *>(f->values);
+    if (void *prog = FindProgram(f)) return RunProgram<D>(prog, para ? para : own);
     if (f->ints[CodeStart] < 0) return Unusable<D>(f);
-    if (f->code[RunStateByte] == RunIdle) return Run<D, false>(f, para, nullptr);
+    if (f->code[RunStateByte] == RunIdle) return Run<D, false>(f, para ? para : own, nullptr);
     EvalStack &st = StackOf(D::type);
     bool copy = st.copyArgs != 0;
     st.copyArgs = 1;
@@ -778,6 +791,7 @@ typename D::Value FoldTiny(std::uint8_t op, int pushes, typename D::Value a, typ
     ints[StackBase] = 2;
     ints[DepFirst] = OperandStart;
     ints[DepLast] = OperandStart - 1;
+    ints[DomainTag] = D::type;
     typename D::Value values[4] = {a, b, a, b};
     CompiledFormula rec{code, ints, values, nullptr, nullptr};
     ints[Self] = reinterpret_cast<Operand>(&rec);

@@ -38,7 +38,7 @@ enum Slot : int {
     DepLast = 11,     // last dependency entry (DepFirst - 1 when none)
     StaticFirst = 12, // first static variable
     FreeVar = 13,     // index of the static variable `free`, 0 when none
-    Reserved14 = 14,
+    DomainTag = 14,   // domain; evaluators refuse a handle of another
     OperandStart = 15,
 };
 

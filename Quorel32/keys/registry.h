@@ -18,4 +18,9 @@ bool LookupFormula(const char *name, int len, int callerModule, FoundFormula *ou
 // Head of the chain of formulas named `name` in a domain, newest first, or null.
 CompiledFormula *FormulaChain(int domain, const char *name, int len);
 
+// Whether the formula heads, or follows through `prev` links, the chain of its name or
+// the unnamed list of `type`. A handle of another domain fails this, so its record
+// is never unlinked from a list it does not belong to nor run as the wrong domain.
+bool InListOfType(int type, CompiledFormula *f);
+
 }  // namespace quorel

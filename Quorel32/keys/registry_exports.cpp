@@ -95,19 +95,6 @@ void Unlink(int type, CompiledFormula *f) {
     f->prev = f->next = nullptr;
 }
 
-// Whether the formula heads, or follows through `prev` links, the chain of its name or
-// the unnamed list of `type`. A handle of another domain fails this, so its record
-// is never unlinked from a list it does not belong to nor run as the wrong domain.
-bool InListOfType(int type, CompiledFormula *f) {
-    CompiledFormula *head = f;
-    while (head->prev) head = head->prev;
-    if (UnnamedHead(type) == head) return true;
-    const char *name = FormulaName(head);
-    int len = KeyLen(name);
-    KeyEntry *e = len ? KeySearch(name, len, KeyIntFor + type - 1) : nullptr;
-    return e && e->value == head;
-}
-
 // Whether the formula, or a formula that calls it directly, has an activation running:
 // destroying it then would free code under the evaluator. Callers further up are
 // safe: they meet the invalidated direct caller's mark on entry.
@@ -122,6 +109,16 @@ bool InUse(const CompiledFormula *f) {
 }
 
 }  // namespace
+
+bool InListOfType(int type, CompiledFormula *f) {
+    CompiledFormula *head = f;
+    while (head->prev) head = head->prev;
+    if (UnnamedHead(type) == head) return true;
+    const char *name = FormulaName(head);
+    int len = KeyLen(name);
+    KeyEntry *e = len ? KeySearch(name, len, KeyIntFor + type - 1) : nullptr;
+    return e && e->value == head;
+}
 
 }  // namespace quorel
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "api/alloc.h"
@@ -81,6 +82,7 @@ quorel::CompiledFormula *Build(const Recipe<V> &s) {
     ints[DepLast] = depFirst + static_cast<Operand>(s.deps.size()) - 1;
     ints[StaticFirst] = s.staticFirst < 0 ? s.varCount : s.staticFirst;
     ints[FreeVar] = s.freeVar;
+    ints[DomainTag] = std::is_same_v<V, std::int32_t> ? 1 : std::is_same_v<V, double> ? 2 : 3;
     std::memcpy(f->ints, ints.data(), ints.size() * sizeof(Operand));
     std::memcpy(f->values, values.data(), values.size() * sizeof(V));
     return f;

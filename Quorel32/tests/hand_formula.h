@@ -54,6 +54,7 @@ inline CompiledFormula *Make(const std::string &name, int module, int paramLast 
 inline CompiledFormula *Add(int domain, const std::string &name, int module, int paramLast = 0,
                             unsigned char flags = 0, const std::vector<std::string> &strings = {}) {
     CompiledFormula *f = Make(name, module, paramLast, flags, strings);
+    f->ints[DomainTag] = domain;
     ModuleCountUp(module);
     if (name.empty()) {
         CompiledFormula *&head = g.unnamed[domain - 1];

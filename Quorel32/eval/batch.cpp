@@ -1,0 +1,42 @@
+// RealCalBatch: one real formula over many points in one call.
+#include "../api/Quorel32.h"
+#include "../api/alloc.h"
+#include "../keys/registry.h"
+#include "evaluator.h"
+
+using namespace quorel;
+
+namespace {
+
+// Parameter arrays up to this size live on the C stack.
+constexpr int kLocalParams = 16;
+
+// Any formula, one evaluation per point, exactly as RealCal would run it with a
+// parameter array the host fills afresh for every point: a formula that assigns to
+// its parameters does not pass the change on to the next point.
+void EachPoint(CompiledFormula *f, int n, const double *const *columns, double *results,
+               double *para) {
+    const int count = static_cast<int>(f->ints[ParamLast]) + 1;
+    const double *slots = static_cast<const double *>(f->values);
+    for (int k = 0; k < n; ++k) {
+        for (int i = 0; i < count; ++i) para[i] = columns && columns[i] ? columns[i][k] : slots[i];
+        results[k] = Evaluate<RealDomain>(f, para);
+    }
+}
+
+}  // namespace
+
+extern "C" QUOREL_API int QUOREL_CALL RealCalBatch(void *hFor, int n, const double *const *columns,
+                                                   double *results) {
+    auto *f = static_cast<CompiledFormula *>(hFor);
+    if (!f || n < 0 || (n > 0 && !results)) return 1;
+    if (f->ints[CodeStart] < 0 || !InListOfType(DomainReal, f)) return 1;
+    if (n == 0) return 0;
+    const int count = static_cast<int>(f->ints[ParamLast]) + 1;
+    double local[kLocalParams];
+    double *para = count <= kLocalParams ? local : qnew<double>(static_cast<std::size_t>(count));
+    if (!para) return 1;
+    EachPoint(f, n, columns, results, para);
+    if (para != local) qfree(para);
+    return 0;
+}
