@@ -30,6 +30,8 @@ typedef double(QUOREL_CALL *RealCalFn)(void *, double *);
 typedef int(QUOREL_CALL *ComplexComFn)(const char *, int, void **, int *, QuorelComplex **, int *,
                                        int *);
 typedef QuorelComplex *(QUOREL_CALL *ComplexCalFn)(QuorelComplex *, void *, QuorelComplex *);
+typedef int(QUOREL_CALL *RealCalBatchFn)(void *, int, const double *const *, double *);
+typedef const char *(QUOREL_CALL *QuorelErrorTextFn)(int);
 typedef bool(QUOREL_CALL *LockModuleFn)(int, LockFn, bool);
 typedef int(QUOREL_CALL *SetFunctionFn)(int, const char *, void *, int);
 typedef int(QUOREL_CALL *SetConstFn)(int, const char *, void *);
@@ -61,6 +63,8 @@ static struct {
     RealCalFn RealCal;
     ComplexComFn ComplexCom;
     ComplexCalFn ComplexCal;
+    RealCalBatchFn RealCalBatch;
+    QuorelErrorTextFn QuorelErrorText;
     LockModuleFn LockModule;
     SetFunctionFn SetFunction;
     SetConstFn SetConst;
@@ -114,6 +118,8 @@ static void BindAll(void) {
     BIND(RealCal);
     BIND(ComplexCom);
     BIND(ComplexCal);
+    BIND(RealCalBatch);
+    BIND(QuorelErrorText);
     BIND(LockModule);
     BIND(SetFunction);
     BIND(SetConst);
@@ -240,6 +246,13 @@ static void RealFormulas(void) {
     }
     CHECK(sum == 0 && twiceCalls == LOOPS);
     CHECK(strcmp(callerName, "f") == 0);
+
+    static double xs[1000], ys[1000], out[1000];
+    const double *columns[2] = {xs, ys};
+    for (int i = 0; i < 1000; ++i) xs[i] = i, ys[i] = -i;
+    CHECK(q.RealCalBatch(f, 1000, columns, out) == 0);
+    CHECK(out[0] == 0 && out[999] == 2 * 999 - 3 * 999);
+    CHECK(q.QuorelErrorText(0) != NULL && q.QuorelErrorText(-12345) == NULL);
 
     CHECK(q.IsFor("f", 2, 1, f, para, 1));
     CallerInfo caller = {2, f};
