@@ -25,3 +25,4 @@ cmake -S . -B build-portable -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS="-DQUOREL_NO_COMPUTED_GOTO" -DTARNU_BUILD_CALC=OFF -DTARNU_BUILD_BENCH=OFF
 cmake --build build-portable -j "$jobs" --target quorel_tests
 ctest --test-dir build-portable --output-on-failure -R quorel
+scripts/test-tsan.sh

@@ -24,7 +24,10 @@ static double QUOREL_CALL Clamp(int m, double *x, CallerInfo *caller) {
 }
 
 static int Fail(const char *what, int code, const char *text, int begin, int end) {
+    /* Compile results have texts; SetConst and SetFunction codes are in the header. */
+    const char *why = text ? QuorelErrorText(code) : NULL;
     fprintf(stderr, "%s failed with code %d", what, code);
+    if (why) fprintf(stderr, ": %s", why);
     if (text) fprintf(stderr, " at \"%.*s\"", end - begin + 1, text + begin);
     fputc('\n', stderr);
     FreeQuorel();
@@ -36,10 +39,10 @@ int main(void) {
     printf("%s\n", QuorelVer());
 
     double tau = 6.283185307179586;
-    int rc = SetConst(8, "tau", &tau); /* 8: real constant */
-    if (rc != 0) return Fail("SetConst", rc, NULL, 0, 0);
-    rc = SetFunction(5, "clamp", (void *)Clamp, 2); /* 5: real function, 3 parameters */
-    if (rc != 0) return Fail("SetFunction", rc, NULL, 0, 0);
+    int rc = SetConst(QUOREL_KEY_REAL_CONST, "tau", &tau);
+    if (rc != QUOREL_SET_DONE) return Fail("SetConst", rc, NULL, 0, 0);
+    rc = SetFunction(QUOREL_KEY_REAL_FUN, "clamp", (void *)Clamp, QUOREL_ARGS(3));
+    if (rc != QUOREL_SET_DONE) return Fail("SetFunction", rc, NULL, 0, 0);
 
     /* A named formula with two parameters; the compile returns its parameter area. */
     const char *text = "wave(t, a) = clamp(a * sin(tau * t), -0.5, 0.5)";
@@ -47,7 +50,7 @@ int main(void) {
     int nPara, errBegin, errEnd;
     double *para;
     rc = RealCom(text, 1, &wave, &nPara, &para, &errBegin, &errEnd);
-    if (rc != 0) return Fail("RealCom", rc, text, errBegin, errEnd);
+    if (rc != QUOREL_OK) return Fail("RealCom", rc, text, errBegin, errEnd);
 
     printf("wave has %d parameters\n", nPara + 1);
     for (int i = 0; i <= 8; ++i) {
@@ -60,12 +63,12 @@ int main(void) {
     void *bad = NULL;
     double *badPara;
     rc = RealCom("clamp(1, 2, 0) + 1", 1, &bad, &nPara, &badPara, &errBegin, &errEnd);
-    if (rc != 0) return Fail("RealCom", rc, NULL, 0, 0);
+    if (rc != QUOREL_OK) return Fail("RealCom", rc, NULL, 0, 0);
     double v = RealCal(bad, badPara);
     int errType, funCode, forType;
     char *funName;
     void *forHandle;
-    if (TestRunErr() != 0) {
+    if (TestRunErr() != QUOREL_RUNERR_NONE) {
         GetRunErr(&errType, &funName, &funCode, &forType, &forHandle);
         printf("value %g; run-time error %d from %s (code %d) in a formula of type %d\n", v,
                errType, funName ? funName : "?", funCode, forType);

@@ -1,10 +1,14 @@
 // Creation and release of the engine state.
+#include "../base/alloc.h"
+#include "../base/engine.h"
+#include "../compiler/build_buffers.h"
 #include "../eval/builtins.h"
+#include "../eval/destroy.h"
 #include "../eval/live_formulas.h"
 #include "../eval/program.h"
-#include "../keys/functions.h"
-#include "alloc.h"
-#include "engine.h"
+#include "../keys/keytree.h"
+#include "../registry/formula_lists.h"
+#include "../registry/functions.h"
 
 namespace quorel {
 
@@ -17,11 +21,7 @@ constexpr char kVersion[] = "Quorel32 formula engine (libQuorel32.so), version 8
 #endif
 
 void DestroyList(int domain) {
-    CompiledFormula *&head = g.unnamed[domain - 1];
-    while (CompiledFormula *f = head) {
-        head = f->next;
-        DestroyFormula(domain, f);
-    }
+    DrainList(UnnamedList(domain), [domain](CompiledFormula *f) { DestroyFormula(domain, f); });
 }
 
 void RegisterTable(int keyType, BuiltinTable table) {
@@ -31,37 +31,8 @@ void RegisterTable(int keyType, BuiltinTable table) {
                          table.defs[i].paraCode);
 }
 
-bool ChainRunning(const CompiledFormula *f) {
-    for (; f; f = f->next)
-        if (f->code && f->code[RunStateByte] != RunIdle) return true;
-    return false;
-}
-
-// Whether any registered formula has an activation under way: a pre-order walk of
-// the key tree through its parent links, and the unnamed lists.
-bool AnyFormulaRunning() {
-    for (const CompiledFormula *head : g.unnamed)
-        if (ChainRunning(head)) return true;
-    const KeyNode *n = &g.root;
-    for (;;) {
-        for (const KeyEntry *e = n->entries; e; e = e->next)
-            if (e->type >= KeyIntFor && e->type <= KeyComplexFor &&
-                ChainRunning(static_cast<const CompiledFormula *>(e->value)))
-                return true;
-        if (const KeyNode *down = n->child[0] ? n->child[0] : n->child[1]) {
-            n = down;
-            continue;
-        }
-        for (;;) {
-            const KeyNode *up = n->parent;
-            if (!up) return false;
-            if (up->child[0] == n && up->child[1]) {
-                n = up->child[1];
-                break;
-            }
-            n = up;
-        }
-    }
+bool IsRunning(const CompiledFormula *f) {
+    return f->code && f->code[RunStateByte] != RunIdle;
 }
 
 void FreeStacks() {
@@ -75,11 +46,14 @@ void FreeStacks() {
     }
 }
 
-}  // namespace
-
+// Whether the engine may be torn down now: not from host code that an engine call
+// is running (an evaluation, compile or deletion), nor from a delete function that
+// the teardown sweep itself called.
 bool CanTearDown() {
-    return g.busy == 0 && g.teardown != 0 && !AnyFormulaRunning();
+    return g.busy == 0 && g.teardown != 0 && !AnyFormula(IsRunning);
 }
+
+}  // namespace
 
 }  // namespace quorel
 

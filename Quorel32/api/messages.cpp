@@ -1,17 +1,13 @@
 // ExMsgWithQuorel: facts about formulas and constants for hosts, and the free callback.
 #include <cstdint>
 
-#include "../eval/formula.h"
+#include "../base/engine.h"
+#include "../base/formula.h"
 #include "../keys/keytree.h"
-#include "engine.h"
 
 namespace quorel {
 
 namespace {
-
-inline bool IsFormulaType(int type) {
-    return type >= DomainInt && type <= DomainComplex;
-}
 
 void *NameOf(const void *handle, int type) {
     if (!IsFormulaType(type) || !handle) return nullptr;

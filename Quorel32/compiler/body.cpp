@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "../api/runerr.h"
+#include "../base/runerr.h"
 #include "domain_syntax.h"
 #include "emit.h"
 

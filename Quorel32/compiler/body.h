@@ -1,6 +1,6 @@
 // The compiler body of a domain, run by the driver once per attempt.
 #pragma once
-#include "../eval/domain.h"
+#include "../base/domain.h"
 
 namespace quorel {
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "../api/alloc.h"
-#include "../eval/domain.h"
+#include "../base/alloc.h"
+#include "../base/domain.h"
 
 namespace quorel {
 

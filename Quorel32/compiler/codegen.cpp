@@ -2,7 +2,7 @@
 // tokens, folding constant operations through the evaluator as they are emitted.
 #include <cstring>
 
-#include "../api/runerr.h"
+#include "../base/runerr.h"
 #include "../eval/evaluator.h"
 #include "domain_syntax.h"
 #include "emit.h"

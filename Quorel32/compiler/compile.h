@@ -1,6 +1,6 @@
 // The compile driver, written once for the three domains.
 #pragma once
-#include "../eval/domain.h"
+#include "../base/domain.h"
 
 namespace quorel {
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "../api/engine.h"
+#include "../base/engine.h"
 
 namespace quorel {
 

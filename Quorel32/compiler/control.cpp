@@ -83,29 +83,19 @@ void CloseLoop(Ctx &c, int loop) {
     c.g.jumps = loop;
 }
 
-int CloseWhile(Ctx &c, CallFrame &f, int closeTok) {
+// `while` and `until` close alike: the loop instruction takes the loop start's code
+// position, constant cursor, stack top and operand cursor, the stack top first for
+// `until` and third for `while`.
+int CloseLoopForm(Ctx &c, CallFrame &f, int closeTok, Op op) {
     if (f.commas < 1) return TokErr(c, 16, f.token, closeTok);
     if (int r = Need(c, 1, 4)) return r;
     int loop = InnermostLoop(c);
     const JumpRecord &s = c.b.jumps[loop];
-    PutOp(c, OpWhileEnd);
+    PutOp(c, op);
+    if (op == OpUntilTest) PutArg(c, s.top);
     PutArg(c, s.code);
     PutArg(c, s.constant);
-    PutArg(c, s.top);
-    PutArg(c, s.operand);
-    CloseLoop(c, loop);
-    return 0;
-}
-
-int CloseUntil(Ctx &c, CallFrame &f, int closeTok) {
-    if (f.commas < 1) return TokErr(c, 16, f.token, closeTok);
-    if (int r = Need(c, 1, 4)) return r;
-    int loop = InnermostLoop(c);
-    const JumpRecord &s = c.b.jumps[loop];
-    PutOp(c, OpUntilTest);
-    PutArg(c, s.top);
-    PutArg(c, s.code);
-    PutArg(c, s.constant);
+    if (op == OpWhileEnd) PutArg(c, s.top);
     PutArg(c, s.operand);
     CloseLoop(c, loop);
     return 0;
@@ -195,10 +185,10 @@ int CloseControl(Ctx &c, CallFrame &f, int closeTok) {
             r = CloseIf(c, f, closeTok);
             break;
         case TkWhile:
-            r = CloseWhile(c, f, closeTok);
+            r = CloseLoopForm(c, f, closeTok, OpWhileEnd);
             break;
         case TkUntil:
-            r = CloseUntil(c, f, closeTok);
+            r = CloseLoopForm(c, f, closeTok, OpUntilTest);
             break;
         default:
             r = CloseWhich(c, f, closeTok);

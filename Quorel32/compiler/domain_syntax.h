@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "../eval/domain.h"
+#include "../base/domain.h"
 #include "context.h"
 
 namespace quorel {

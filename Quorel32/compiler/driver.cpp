@@ -3,12 +3,16 @@
 // module count, its referrer links and its place in the key tree or unnamed list.
 #include <cstring>
 
-#include "../api/alloc.h"
-#include "../api/engine.h"
-#include "../api/runerr.h"
+#include "../base/alloc.h"
+#include "../base/engine.h"
+#include "../base/runerr.h"
+#include "../compiler/build_buffers.h"
+#include "../eval/destroy.h"
 #include "../eval/live_formulas.h"
 #include "../eval/program.h"
-#include "../keys/modules.h"
+#include "../keys/keytree.h"
+#include "../registry/formula_lists.h"
+#include "../registry/modules.h"
 #include "body.h"
 #include "compile.h"
 
@@ -46,29 +50,6 @@ bool LinkReferrers(CompiledFormula *rec) {
 }
 
 template <class D>
-bool Register(CompiledFormula *rec) {
-    const char *name = FormulaName(rec);
-    int len = static_cast<int>(std::strlen(name));
-    if (len == 0) {
-        CompiledFormula *&head = g.unnamed[D::type - 1];
-        rec->next = head;
-        if (head) head->prev = rec;
-        head = rec;
-        return true;
-    }
-    KeyEntry *e = nullptr;
-    int r = KeyInsert(name, len, D::forKey, rec, FormulaChainDeleter(D::type), &e);
-    if (r == InsertNoMemory || !e) return false;
-    if (r == InsertExists) {
-        auto *newest = static_cast<CompiledFormula *>(e->value);
-        rec->next = newest;
-        if (newest) newest->prev = rec;
-        e->value = rec;
-    }
-    return true;
-}
-
-template <class D>
 int Install(CompiledFormula *rec, int module) {
     using Value = typename D::Value;
     const Operand *hdr = g.build.ints;
@@ -96,7 +77,7 @@ int Install(CompiledFormula *rec, int module) {
     if (!AttachProgram<D>(rec)) return Abandon(D::type, rec);
     if (!LinkReferrers(rec)) return Abandon(D::type, rec);
     if (!AddLiveFormula(rec)) return Abandon(D::type, rec);
-    if (!Register<D>(rec)) return Abandon(D::type, rec);
+    if (!LinkFormula(D::type, rec, FormulaChainDeleter(D::type))) return Abandon(D::type, rec);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // formula name at the start of the code bytes.
 #include <cstring>
 
+#include "../keys/keytree.h"
 #include "context.h"
 #include "name_table.h"
 

@@ -3,10 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../api/alloc.h"
-#include "../api/runerr.h"
-#include "../keys/modules.h"
-#include "../keys/registry.h"
+#include "../base/alloc.h"
+#include "../base/runerr.h"
+#include "../keys/keytree.h"
+#include "../registry/modules.h"
+#include "../registry/registry.h"
 #include "domain_syntax.h"
 #include "name_table.h"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "domain.h"
+#include "../base/domain.h"
 
 namespace quorel {
 
@@ -152,7 +152,10 @@ struct Arith<RealDomain> {
 
 // Complex numbers: comparisons and logic look at real parts only and keep the left
 // operand's imaginary part. Multiplication uses four products and division Smith's
-// scaling, so large parts keep their digits and do not overflow on the way.
+// scaling, so large parts keep their digits and do not overflow on the way. Those
+// forms can turn the sign of a part that cancels to zero; such a part takes the sign
+// of the three-product form (where x - x is +0), so that a computed negative real
+// such as 4/(-1) lies on the same side of the cut of sqrt, ln and ^ as -4 itself.
 template <>
 struct Arith<ComplexDomain> {
     using V = QuorelComplex;
@@ -162,16 +165,29 @@ struct Arith<ComplexDomain> {
     static bool Truth(V a) { return a.re != 0.0; }
     static V Add(V a, V b) { return V{a.re + b.re, a.im + b.im}; }
     static V Sub(V a, V b) { return V{a.re - b.re, a.im - b.im}; }
-    static V Mul(V a, V b) { return V{a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
+    static double ZeroSign(double part, double threeProduct) {
+        return part == 0.0 && threeProduct == 0.0 ? threeProduct : part;
+    }
+    static V Mul(V a, V b) {
+        V m{a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+        if (m.re != 0.0 && m.im != 0.0) return m;
+        double p1 = a.re * b.re, p2 = a.im * b.im, p3 = (a.re + a.im) * (b.re + b.im);
+        return V{ZeroSign(m.re, p1 - p2), ZeroSign(m.im, p3 - p1 - p2)};
+    }
     static V Div(V a, V b) {
         double r = b.re, s = b.im;
-        if (r == 0.0 && s == 0.0) return V{a.re / 0.0, a.im / 0.0};
+        if (r == 0.0 && s == 0.0) return V{std::nan(""), std::nan("")};  // 0/0 in both parts
+        V m;
         if (std::fabs(r) >= std::fabs(s)) {
             double e = s / r, d = r + s * e;
-            return V{(a.re + a.im * e) / d, (a.im - a.re * e) / d};
+            m = V{(a.re + a.im * e) / d, (a.im - a.re * e) / d};
+        } else {
+            double e = r / s, d = s + r * e;
+            m = V{(a.re * e + a.im) / d, (a.im * e - a.re) / d};
         }
-        double e = r / s, d = s + r * e;
-        return V{(a.re * e + a.im) / d, (a.im * e - a.re) / d};
+        if (m.re != 0.0 && m.im != 0.0) return m;
+        double p1 = a.re * r, p2 = a.im * s, p3 = (a.re + a.im) * (r - s), d = r * r + s * s;
+        return V{ZeroSign(m.re, (p1 + p2) / d), ZeroSign(m.im, (p3 - p1 + p2) / d)};
     }
     static V Pow(V a, V b) {
         if (a.re == 0.0 && a.im == 0.0) return Zero();

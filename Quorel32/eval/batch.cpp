@@ -1,8 +1,9 @@
 // RealCalBatch: one real formula over many points in one call.
-#include "../api/Quorel32.h"
-#include "../api/alloc.h"
-#include "../keys/registry.h"
+#include "../base/alloc.h"
+#include "../include/Quorel32.h"
 #include "evaluator.h"
+#include "live_formulas.h"
+#include "program.h"
 
 using namespace quorel;
 
@@ -30,13 +31,17 @@ extern "C" QUOREL_API int QUOREL_CALL RealCalBatch(void *hFor, int n, const doub
                                                    double *results) {
     auto *f = static_cast<CompiledFormula *>(hFor);
     if (!f || n < 0 || (n > 0 && !results)) return 1;
-    if (f->ints[CodeStart] < 0 || !InListOfType(DomainReal, f)) return 1;
+    if (!IsLiveFormula(f) || f->ints[DomainTag] != DomainReal || f->ints[CodeStart] < 0) return 1;
     if (n == 0) return 0;
     const int count = static_cast<int>(f->ints[ParamLast]) + 1;
     double local[kLocalParams];
     double *para = count <= kLocalParams ? local : qnew<double>(static_cast<std::size_t>(count));
     if (!para) return 1;
-    EachPoint(f, n, columns, results, para);
+    if (void *prog = FindProgram(f))
+        RunRealProgramBatch(prog, n, columns, static_cast<const double *>(f->values), results,
+                            para);
+    else
+        EachPoint(f, n, columns, results, para);
     if (para != local) qfree(para);
     return 0;
 }

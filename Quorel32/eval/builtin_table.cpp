@@ -1,4 +1,4 @@
-#include "../keys/name_builtins.h"
+#include "../registry/name_builtins.h"
 #include "builtins.h"
 
 namespace quorel {

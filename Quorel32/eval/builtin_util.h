@@ -1,7 +1,7 @@
 // Helpers shared by the built-in functions.
 #pragma once
-#include "../api/Quorel32.h"
-#include "formula.h"
+#include "../base/formula.h"
+#include "../include/Quorel32.h"
 
 namespace quorel {
 

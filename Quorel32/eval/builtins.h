@@ -1,7 +1,7 @@
 // The built-in functions each domain registers at InitQuorel, in registration order,
 // and the functions themselves (host-function shapes of their domain).
 #pragma once
-#include "../api/Quorel32.h"
+#include "../include/Quorel32.h"
 
 namespace quorel {
 

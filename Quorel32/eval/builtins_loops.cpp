@@ -3,11 +3,12 @@
 #include <cmath>
 #include <cstdint>
 
-#include "../api/alloc.h"
-#include "../api/runerr.h"
+#include "../base/alloc.h"
+#include "../base/domain.h"
+#include "../base/runerr.h"
 #include "builtin_util.h"
 #include "builtins.h"
-#include "domain.h"
+#include "point_stream.h"
 
 namespace quorel {
 
@@ -69,15 +70,18 @@ double Grid(int m, double *x, CallerInfo *caller, bool product) {
         axes[i] = Axis{lo, step, TruncToInt((hi - lo) / step), 0};
     }
     double acc = product ? 1 : 0;
-    for (;;) {
+    bool more = true;
+    auto next = [&](double *row) {
+        if (!more) return false;
         for (int i = 0; i < dims; ++i)
-            t.para[i] = static_cast<double>(axes[i].index) * axes[i].step + axes[i].lo;
-        double r = RealCal(t.handle, t.para);
-        acc = product ? acc * r : acc + r;
+            row[i] = static_cast<double>(axes[i].index) * axes[i].step + axes[i].lo;
         int i = 0;
         while (i < dims && ++axes[i].index > axes[i].last) axes[i++].index = 0;
-        if (i == dims) break;
-    }
+        more = i != dims;
+        return true;
+    };
+    EachPointValue(t.handle, t.para, dims, next,
+                   [&](double r) { acc = product ? acc * r : acc + r; });
     qfree(axes);
     return ErrPending() ? 0 : acc;
 }
@@ -92,11 +96,15 @@ double Data(int m, double *x, CallerInfo *caller, bool product) {
     int group = t.paramLast + 1;
     if (m % group != 0) return Fail(fn, 3, caller);
     double acc = product ? 1 : 0;
-    for (int first = 1; first + group - 1 <= m; first += group) {
-        for (int i = 0; i < group; ++i) t.para[i] = x[first + i];
-        double r = RealCal(t.handle, t.para);
-        acc = product ? acc * r : acc + r;
-    }
+    int first = 1;
+    auto next = [&](double *row) {
+        if (first + group - 1 > m) return false;
+        for (int i = 0; i < group; ++i) row[i] = x[first + i];
+        first += group;
+        return true;
+    };
+    EachPointValue(t.handle, t.para, group, next,
+                   [&](double r) { acc = product ? acc * r : acc + r; });
     return acc;
 }
 
@@ -126,7 +134,13 @@ double Simpson(int, double *x, CallerInfo *caller) {
             return prev;
         }
         double s = 0;
-        for (std::int64_t i = 0; i < n; ++i) s += f(a + h * (static_cast<double>(i) + 0.5));
+        std::int64_t i = 0;
+        auto midpoint = [&](double *row) {
+            if (i >= n) return false;
+            row[0] = a + h * (static_cast<double>(i++) + 0.5);
+            return true;
+        };
+        EachPointValue(t.handle, t.para, 1, midpoint, [&s](double r) { s += r; });
         double next = 0.5 * (trap + s * h);
         double simpson = (4 * next - trap) / 3;
         h *= 0.5;

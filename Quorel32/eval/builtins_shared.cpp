@@ -2,10 +2,10 @@
 // function, max/min and GetCalByte. Written once over the domain description.
 #include <type_traits>
 
-#include "../api/alloc.h"
-#include "../api/runerr.h"
-#include "../keys/functions.h"
+#include "../base/alloc.h"
+#include "../base/runerr.h"
 #include "../keys/keytree.h"
+#include "../registry/functions.h"
 #include "arith.h"
 #include "builtin_util.h"
 #include "builtins.h"

@@ -1,11 +1,14 @@
 // Destroying a compiled formula: the release run of its `free` hook, module
 // bookkeeping, and the links to the formulas it calls and that call it.
-#include "../api/alloc.h"
-#include "../api/engine.h"
-#include "../api/runerr.h"
-#include "../keys/modules.h"
+#include "destroy.h"
+
+#include "../base/alloc.h"
+#include "../base/engine.h"
+#include "../base/formula.h"
+#include "../base/runerr.h"
+#include "../registry/formula_lists.h"
+#include "../registry/modules.h"
 #include "evaluator.h"
-#include "formula.h"
 #include "live_formulas.h"
 #include "program.h"
 
@@ -131,11 +134,8 @@ void DestroyFormula(int domain, CompiledFormula *f) {
 namespace {
 template <int Domain>
 void QUOREL_CALL ChainDeleter(void *head) {
-    for (auto *f = static_cast<CompiledFormula *>(head); f;) {
-        CompiledFormula *next = f->next;
-        DestroyFormula(Domain, f);
-        f = next;
-    }
+    auto *list = static_cast<CompiledFormula *>(head);
+    DrainList(list, [](CompiledFormula *f) { DestroyFormula(Domain, f); });
 }
 }  // namespace
 

@@ -1,6 +1,6 @@
 #include "eval_stack.h"
 
-#include "../api/alloc.h"
+#include "../base/alloc.h"
 
 namespace quorel {
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstddef>
 
-#include "../api/engine.h"
+#include "../base/engine.h"
 
 namespace quorel {
 

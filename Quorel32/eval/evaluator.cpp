@@ -4,8 +4,8 @@
 
 #include <type_traits>
 
-#include "../api/engine.h"
-#include "../api/runerr.h"
+#include "../base/engine.h"
+#include "../base/runerr.h"
 #include "arith.h"
 #include "eval_stack.h"
 #include "lastcross.h"

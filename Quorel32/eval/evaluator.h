@@ -1,7 +1,7 @@
 // The evaluator, written once for the three domains.
 #pragma once
-#include "domain.h"
-#include "formula.h"
+#include "../base/domain.h"
+#include "../base/formula.h"
 
 namespace quorel {
 

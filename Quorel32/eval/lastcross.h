@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "../api/engine.h"
+#include "../base/engine.h"
 
 namespace quorel {
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "../api/alloc.h"
-#include "../api/engine.h"
+#include "../base/alloc.h"
+#include "../base/engine.h"
 
 namespace quorel {
 

@@ -2,7 +2,7 @@
 // where a handle or a lock function is expected; this set tells a live formula
 // from anything else without dereferencing the pointer.
 #pragma once
-#include "formula.h"
+#include "../base/formula.h"
 
 namespace quorel {
 

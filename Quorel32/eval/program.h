@@ -9,7 +9,15 @@
 // identical to the bit.
 //
 // A plain formula can call nothing, so nothing can observe or re-enter it while its
-// program runs: the program needs no run state, frame or activation count.
+// program runs: the program needs no run state, frame or activation count. Each run
+// keeps its stack on the C stack (or a block of its own when deep), never in the
+// record, so several threads may run one program at once; `which` is the only thing
+// a program can report, into the run-error slot, first report winning.
+//
+// `which` forms stay straight-line with two forward jumps: a failed condition jumps
+// to the next one, a value taken jumps to the end. The first condition of a form
+// stays on the stack while the later ones are tried, because a form where nothing
+// held gives that first condition's value, as the general evaluator does.
 //
 // Programs are found through a table keyed by the record, which leaves the record
 // and its arrays exactly as the compiler lays them out.
@@ -17,9 +25,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../api/engine.h"
-#include "domain.h"
-#include "formula.h"
+#include "../base/domain.h"
+#include "../base/engine.h"
+#include "../base/formula.h"
 
 namespace quorel {
 
@@ -75,7 +83,15 @@ enum Handler : int {
 #undef QUOREL_CHAIN
     // clang-format on
     HIntr,  // HIntr + (code - OpIntrinsicBase - 1): intrinsics 46 to 60
-    HCount = HIntr + 15,
+    // `which`: the first test pops its condition (moving the stack pointer by `i`)
+    // when it holds and keeps it else; the later ones pop it either way. A failed test jumps to
+    // step `j`; a value taken drops `i` elements below it and jumps to step `j`.
+    HTestKeep = HIntr + 15,
+    HTest,
+    HTaken,
+    HDrop,       // drops the element below the top
+    HWhichFail,  // no condition held: reports it; the result is the first condition
+    HCount,
 };
 
 inline int BinaryHandler(int op, BinaryForm form) {
@@ -111,9 +127,17 @@ struct Step {
 
 template <class D>
 struct alignas(16) Program {
-    typename D::Value *stack;  // the record's own evaluation stack
+    CompiledFormula *f;  // the record, named in a `which` report
+    int depth;           // elements the stack holds at most, the top included
+    int count;           // steps
+    bool jumps;          // has `which` forms
     Step<D> *Steps() { return reinterpret_cast<Step<D> *>(this + 1); }
+    // The handler number of each step, for runners that do not dispatch by address.
+    std::uint16_t *Kinds() { return reinterpret_cast<std::uint16_t *>(Steps() + count); }
 };
+
+// A run keeps stacks up to this depth on the C stack.
+inline constexpr int kLocalStackDepth = 48;
 
 inline std::size_t ProgramHash(const CompiledFormula *f, unsigned shift) {
     constexpr std::uintptr_t kMul = sizeof(std::uintptr_t) == 8
@@ -150,6 +174,13 @@ void FreeProgramTable();
 // Runs a program with the host's parameter array.
 template <class D>
 typename D::Value RunProgram(void *program, typename D::Value *para);
+
+// A real program over points [0, n): parameter i from columns[i][k], or from
+// slots[i] where the column is null; results[k] receives the value at point k.
+// Programs without `which` run step by step over blocks of points; `para`, room for
+// one point's parameters, serves the others.
+void RunRealProgramBatch(void *program, int n, const double *const *columns, const double *slots,
+                         double *results, double *para);
 
 // The handler labels of D's program runner, in Handler order (numbers where there
 // is no computed goto).

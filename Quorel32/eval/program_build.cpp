@@ -2,7 +2,7 @@
 #include <new>
 #include <type_traits>
 
-#include "../api/alloc.h"
+#include "../base/alloc.h"
 #include "arith.h"
 #include "program.h"
 
@@ -14,18 +14,27 @@ bool IsBinary(std::uint8_t op) {
     return op >= OpAdd && op <= OpOr;
 }
 
-// Whether the code from CodeStart to its first OpEnd only pushes and operates, with
-// every operand, constant and stack element where the record's arrays have room for
-// it; the number of instructions (OpEnd included) through `count`. Anything else is
-// left to the general evaluator.
+bool IsWhichOp(std::uint8_t c) {
+    return c >= OpWhichTest && c <= OpWhichDefault;
+}
+
+// Operands a `which` instruction takes from the operand stream.
+Operand WhichOperands(std::uint8_t c) {
+    return c == OpWhichTest ? 3 : c == OpWhichTaken ? 4 : 1;
+}
+
+// Whether the code from CodeStart to its first OpEnd only pushes, operates and
+// chooses with `which`, with every operand and constant where the record's arrays
+// have them; the number of instructions (OpEnd included) through `count`. Anything
+// else is left to the general evaluator. The stack discipline and the jumps are
+// checked while translating.
 template <class D>
 bool IsPlain(const CompiledFormula *f, int *count) {
     const Operand *ints = f->ints;
     const Operand codeLen = ints[CodeLength], start = ints[CodeStart];
     const Operand opEnd = ints[DepFirst], kcEnd = ints[StackBase];
-    const Operand room = ints[ValueCount] - ints[StackBase];
     if (start < 0 || ints[DepLast] >= ints[DepFirst]) return false;  // calls something
-    Operand op = OperandStart, kc = ints[VarCount], depth = 0;
+    Operand op = OperandStart, kc = ints[VarCount];
     int n = 0;
     for (Operand pc = start; pc < codeLen; ++pc) {
         std::uint8_t c = f->code[pc];
@@ -36,13 +45,11 @@ bool IsPlain(const CompiledFormula *f, int *count) {
         }
         if (c == OpPushConst || c == OpPushVar || c == OpPushCommon) {
             if (c == OpPushConst ? kc++ >= kcEnd : op++ >= opEnd) return false;
-            if (++depth > room) return false;
-        } else if (IsBinary(c)) {
-            if (depth-- < 2) return false;
-        } else if (c == OpNeg || c == OpNot ||
-                   (c > OpIntrinsicBase && c <= OpIntrinsicBase + D::intrinsicCount - 1)) {
-            if (depth < 1) return false;
-        } else {
+        } else if (IsWhichOp(c)) {
+            op += WhichOperands(c);
+            if (op > opEnd) return false;
+        } else if (!IsBinary(c) && c != OpNeg && c != OpNot &&
+                   !(c > OpIntrinsicBase && c <= OpIntrinsicBase + D::intrinsicCount - 1)) {
             return false;
         }
     }
@@ -74,7 +81,7 @@ class Emitter {
     // operation whose right operand was computed by such a step just before takes
     // that step over.
     void Binary(std::uint8_t op) {
-        Step<D> *last = n_ > 0 ? &s_[n_ - 1] : nullptr;
+        Step<D> *last = n_ > barrier_ ? &s_[n_ - 1] : nullptr;
         int lh = last ? Kind(*last) : -1;
         if (lh == HPushP || lh == HPushK || lh == HPushV) {
             if (lh == HPushK && IsSquare<D>(op, last->k)) {
@@ -109,13 +116,24 @@ class Emitter {
         s_[n_++] = step;
     }
 
+    void Jump(int handler, Operand drop, Operand target) {
+        Step<D> step{};
+        step.h = Handler(handler);
+        step.i = drop;
+        step.j = target;  // a code position until Resolve
+        s_[n_++] = step;
+    }
+
+    // A jump lands here: no step may fuse with the ones before.
+    void Barrier() { barrier_ = n_; }
+
     int Count() const { return n_; }
 
   private:
     // [LoadP/PushP x][BinK op c] → x op c, [LoadP/PushP x][BinP op y] → x op y, and
     // [LoadP/PushP x][Sqr] → x^2, each one step.
     void FoldParameter(std::uint8_t op) {
-        if (n_ < 2) return;
+        if (n_ - 2 < barrier_) return;
         Step<D> &b = s_[n_ - 1], &p = s_[n_ - 2];
         int kind = Kind(b), pkind = Kind(p);
         if (pkind != HLoadP && pkind != HPushP) return;
@@ -143,22 +161,49 @@ class Emitter {
 
     Step<D> *s_;
     int n_ = 0;
+    int barrier_ = 0;
 };
 
+// An open `which` form: where it ends, the depth below it, whether its first test
+// has been seen.
+struct OpenForm {
+    Operand end;
+    Operand below;
+};
+
+// Walks the code once, in order. Every jump is forward, so by the time the walk
+// reaches a code position, every jump to it has been met: `stepAt` marks such
+// positions (-2) and then records the step they land on. Returns the step count, or
+// -1 when the code is not what the compiler makes (then the formula gets no
+// program), and the deepest stack through `maxDepth`.
 template <class D>
-int Translate(const CompiledFormula *f, Step<D> *steps) {
+int Translate(const CompiledFormula *f, Step<D> *steps, int *stepAt, OpenForm *forms,
+              int *maxDepth) {
     using V = typename D::Value;
     const Operand *ints = f->ints;
     V *vs = static_cast<V *>(f->values);
-    const Operand pl = ints[ParamLast];
-    Operand op = OperandStart, kc = ints[VarCount], depth = 0;
+    const Operand pl = ints[ParamLast], codeLen = ints[CodeLength];
+    Operand op = OperandStart, kc = ints[VarCount], depth = 0, top = 0;
+    int nForms = 0;
     Emitter<D> e(steps);
+    auto jumpTo = [&](Operand t, Operand pc) {
+        if (t <= pc || t >= codeLen || !stepAt) return false;
+        stepAt[t] = -2;
+        return true;
+    };
     for (Operand pc = ints[CodeStart];; ++pc) {
+        if (stepAt && stepAt[pc] == -2) {
+            e.Barrier();
+            stepAt[pc] = e.Count();
+        }
         std::uint8_t c = f->code[pc];
         Step<D> step{};
+        if (depth > top) top = depth;
         switch (c) {
             case OpEnd:
+                if (nForms != 0 || depth > 1) return -1;
                 e.Unary(depth > 0 ? HEnd : HEndZero);
+                *maxDepth = static_cast<int>(top);
                 return e.Count();
             case OpPushConst:
                 step.k = vs[kc++];
@@ -180,21 +225,69 @@ int Translate(const CompiledFormula *f, Step<D> *steps) {
                 e.Push(HLoadV, step, depth++);
                 break;
             case OpNeg:
-                e.Unary(HNeg);
-                break;
             case OpNot:
-                e.Unary(HNot);
+                if (depth < 1) return -1;
+                e.Unary(c == OpNeg ? HNeg : HNot);
                 break;
+            case OpWhichTest: {
+                // The form is known by its end, which the value's OpWhichTaken (the
+                // four operands before the ones this test jumps to) carries.
+                Operand t = ints[op], i = ints[op + 2];
+                op += 3;
+                if (depth < 1 || i < OperandStart + 4 || i > ints[DepFirst]) return -1;
+                Operand end = ints[i - 4];
+                if (!jumpTo(t, pc) || end <= t) return -1;
+                bool first = nForms == 0 || forms[nForms - 1].end != end;
+                if (first)
+                    forms[nForms++] = OpenForm{end, depth - 1};
+                else if (depth != forms[nForms - 1].below + 2)
+                    return -1;
+                // Popping the only element leaves the stack pointer where it is.
+                e.Jump(first ? HTestKeep : HTest, depth > 1 ? 1 : 0, t);
+                --depth;
+                break;
+            }
+            case OpWhichTaken: {
+                Operand end = ints[op];
+                op += 4;
+                if (nForms == 0 || forms[nForms - 1].end != end || !jumpTo(end, pc)) return -1;
+                const OpenForm &form = forms[nForms - 1];
+                if (depth != form.below + 1 && depth != form.below + 2) return -1;
+                e.Jump(HTaken, depth - form.below - 1, end);
+                depth = form.below + 1;
+                break;
+            }
+            case OpWhichFail:
+            case OpWhichDefault: {
+                ++op;
+                if (nForms == 0 || forms[nForms - 1].end != pc + 1) return -1;
+                Operand below = forms[--nForms].below;
+                bool fail = c == OpWhichFail;
+                if (depth != below + (fail ? 1 : 2)) return -1;
+                e.Unary(fail ? HWhichFail : HDrop);
+                depth = below + 1;
+                break;
+            }
             default:
                 if (IsBinary(c)) {
+                    if (depth < 2) return -1;
                     e.Binary(c);
                     --depth;
                 } else {
+                    if (depth < 1) return -1;
                     e.Unary(HIntr + (c - OpIntrinsicBase - 1));
                 }
                 break;
         }
     }
+}
+
+// Whether the code has `which` forms, which need the jump bookkeeping.
+bool HasWhich(const CompiledFormula *f, int count) {
+    const std::uint8_t *code = f->code + f->ints[CodeStart];
+    for (int i = 0; i < count; ++i)
+        if (IsWhichOp(code[i])) return true;
+    return false;
 }
 
 }  // namespace
@@ -203,15 +296,47 @@ template <class D>
 bool AttachProgram(CompiledFormula *f) {
     int count;
     if (!IsPlain<D>(f, &count)) return true;
-    std::size_t bytes = sizeof(Program<D>) + sizeof(Step<D>) * static_cast<std::size_t>(count);
+    std::size_t bytes = sizeof(Program<D>) +
+                        (sizeof(Step<D>) + sizeof(std::uint16_t)) * static_cast<std::size_t>(count);
     void *block = qalloc(bytes);
     if (!block) return false;
     auto *prog = new (block) Program<D>;
-    prog->stack = static_cast<typename D::Value *>(f->values) + f->ints[StackBase];
     Step<D> *steps = prog->Steps();
-    int n = Translate<D>(f, steps);
+    int *stepAt = nullptr;
+    OpenForm *forms = nullptr;
+    bool jumps = HasWhich(f, count);
+    if (jumps) {
+        stepAt = qnew<int>(static_cast<std::size_t>(f->ints[CodeLength]));
+        forms = qnew<OpenForm>(static_cast<std::size_t>(count));
+        if (!stepAt || !forms) {
+            qfree(stepAt);
+            qfree(forms);
+            qfree(block);
+            return false;
+        }
+    }
+    int depth = 0;
+    int n = Translate<D>(f, steps, stepAt, forms, &depth);
+    if (n < 0) {  // not code the compiler makes: the general evaluator copes
+        qfree(stepAt);
+        qfree(forms);
+        qfree(block);
+        return true;
+    }
+    prog->f = f;
+    prog->depth = depth;
+    prog->count = n;
+    prog->jumps = jumps;
     const void *const *labels = ProgramHandlers<D>();
-    for (int i = 0; i < n; ++i) steps[i].h = labels[reinterpret_cast<std::uintptr_t>(steps[i].h)];
+    std::uint16_t *kinds = prog->Kinds();
+    for (int i = 0; i < n; ++i) {
+        auto kind = reinterpret_cast<std::uintptr_t>(steps[i].h);
+        kinds[i] = static_cast<std::uint16_t>(kind);
+        steps[i].h = labels[kind];
+        if (kind == HTestKeep || kind == HTest || kind == HTaken) steps[i].j = stepAt[steps[i].j];
+    }
+    qfree(stepAt);
+    qfree(forms);
     if (!FileProgram(f, prog)) {
         qfree(block);
         return false;

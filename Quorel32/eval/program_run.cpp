@@ -1,5 +1,7 @@
 // The runner of straight-line programs: one dispatch per step, the top of the stack
 // in a register, everything else the step carries.
+#include "../base/alloc.h"
+#include "../base/runerr.h"
 #include "arith.h"
 #include "program.h"
 
@@ -9,6 +11,14 @@
 #define QUOREL_THREADED 0
 #endif
 
+#if defined(__GNUC__) || defined(__clang__)
+#define QUOREL_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define QUOREL_NOINLINE __declspec(noinline)
+#else
+#define QUOREL_NOINLINE
+#endif
+
 namespace quorel {
 
 namespace {
@@ -16,6 +26,16 @@ namespace {
 // Asked with a null program, the runner hands out its handler table instead.
 template <class D>
 const void *const *handlers = nullptr;
+
+// The stack of a run too deep for the C stack; null (with the failure reported)
+// when the memory cannot be had.
+template <class D>
+QUOREL_NOINLINE typename D::Value *DeepStack(Program<D> *prog) {
+    auto *s = static_cast<typename D::Value *>(
+        qalloc(sizeof(typename D::Value) * (static_cast<std::size_t>(prog->depth) + 1)));
+    if (!s) ReportFormulaErrShared(D::type, "StackOverFlow", D::type, prog->f);
+    return s;
+}
 
 }  // namespace
 
@@ -29,6 +49,7 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
 #define CASE3(prefix, a, b) L_##prefix##_##a##_##b:
 #define ICASE(c) L_I##c:
 #define NEXT() goto *(++pc)->h
+#define JUMPED() goto * pc->h
 #define BEGIN() goto * pc->h;
 #define END_DISPATCH()
     // clang-format off
@@ -42,7 +63,8 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
         QUOREL_BINARY_OPS(LBL)
         QUOREL_BASIC_OPS(CHAIN_ROW_LBL)
         &&L_I46, &&L_I47, &&L_I48, &&L_I49, &&L_I50, &&L_I51, &&L_I52, &&L_I53, &&L_I54,
-        &&L_I55, &&L_I56, &&L_I57, &&L_I58, &&L_I59, &&L_I60};
+        &&L_I55, &&L_I56, &&L_I57, &&L_I58, &&L_I59, &&L_I60,
+        &&L_HTestKeep, &&L_HTest, &&L_HTaken, &&L_HDrop, &&L_HWhichFail};
     // clang-format on
 #undef LBL
 #undef CHAIN_LBL
@@ -59,6 +81,7 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
 #define NEXT() \
     ++pc;      \
     goto dispatch
+#define JUMPED() goto dispatch
 #define BEGIN() \
     dispatch:   \
     switch (static_cast<int>(reinterpret_cast<std::uintptr_t>(pc->h))) {
@@ -69,12 +92,51 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
     if (!program) return A::Zero();
 #endif
     auto *prog = static_cast<Program<D> *>(program);
-    const Step<D> *pc = prog->Steps();
-    V *sp = prog->stack - 1;  // elements below the top
+    const Step<D> *const steps = prog->Steps();
+    const Step<D> *pc = steps;
+    // Element 0 is never an element: popping the last one reads it harmlessly.
+    V local[kLocalStackDepth + 1];
+    V *const stack = prog->depth < kLocalStackDepth ? local : DeepStack<D>(prog);
+    if (!stack) return A::Zero();
+    V *sp = stack;  // the elements below the top: stack[1] .. *sp
     V tos = A::Zero();
+    stack[0] = tos;
     BEGIN()
-    CASE(HEnd) return tos;
-    CASE(HEndZero) return A::Zero();
+    CASE(HEnd) {
+        if (stack != local) qfree(stack);
+        return tos;
+    }
+    CASE(HEndZero) {
+        if (stack != local) qfree(stack);
+        return A::Zero();
+    }
+    CASE(HTestKeep) {
+        if (A::Truth(tos)) {
+            tos = *sp;  // below the only element: the harmless element 0
+            sp -= pc->i;
+            NEXT();
+        }
+        pc = steps + pc->j;
+        JUMPED();
+    }
+    CASE(HTest) {
+        bool held = A::Truth(tos);
+        tos = *sp--;
+        if (held) {
+            NEXT();
+        }
+        pc = steps + pc->j;
+        JUMPED();
+    }
+    CASE(HTaken) {
+        sp -= pc->i;
+        pc = steps + pc->j;
+        JUMPED();
+    }
+    CASE(HDrop)-- sp;
+    NEXT();
+    CASE(HWhichFail) ReportFormulaErrShared(D::type, "which", D::type, prog->f);
+    NEXT();
     CASE(HLoadP) tos = P[pc->i];
     NEXT();
     CASE(HLoadK) tos = pc->k;
@@ -168,6 +230,7 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
 #undef CASE3
 #undef ICASE
 #undef NEXT
+#undef JUMPED
 #undef BEGIN
 #undef END_DISPATCH
 }

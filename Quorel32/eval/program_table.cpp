@@ -1,7 +1,7 @@
 // The table that finds a plain formula's program from its record.
 #include <climits>
 
-#include "../api/alloc.h"
+#include "../base/alloc.h"
 #include "program.h"
 
 namespace quorel {

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "../api/alloc.h"
-#include "../api/engine.h"
+#include "../base/alloc.h"
+#include "../base/engine.h"
 
 namespace quorel {
 
@@ -61,27 +61,46 @@ void PruneUp(KeyNode *node) {
 
 // Frees a detached subtree in post-order (bit-0 child, bit-1 child, node), calling
 // each entry's delete function. Detached: no delete function can reach these nodes.
-void FreeDetached(KeyNode *top) {
-    KeyNode *n = top;
-    while (n) {
-        if (n->child[0]) {
-            n = n->child[0];
-            continue;
-        }
-        if (n->child[1]) {
-            n = n->child[1];
-            continue;
-        }
+struct FreeDetached {
+    KeyNode *top;
+    bool Enter(KeyNode *, int) { return true; }
+    void Leave(KeyNode *n, int) {
         while (KeyEntry *e = n->entries) {
             n->entries = e->next;
             DropEntry(e);
         }
-        KeyNode *parent = n == top ? nullptr : n->parent;
-        if (parent) parent->child[WhichChild(n)] = nullptr;
+        if (n != top) n->parent->child[WhichChild(n)] = nullptr;
         qfree(n);
-        n = parent;
     }
+};
+
+void FreeSubtree(KeyNode *top) {
+    if (!top) return;
+    FreeDetached v{top};
+    KeyWalk(top, v);
 }
+
+// Unlinks the entries of one type in pre-order (node, bit-0 subtree, bit-1 subtree)
+// onto a private list, without callbacks, and frees the nodes below `top` that
+// become empty.
+struct CollectType {
+    KeyNode *top;
+    int type;
+    KeyEntry *head = nullptr;
+    KeyEntry **tail = &head;
+    bool Enter(KeyNode *n, int) {
+        if (KeyEntry *e = UnlinkEntry(n, type)) {
+            *tail = e;
+            tail = &e->next;
+        }
+        return true;
+    }
+    void Leave(KeyNode *n, int) {
+        if (n == top || !IsEmpty(n)) return;
+        n->parent->child[WhichChild(n)] = nullptr;
+        qfree(n);
+    }
+};
 
 }  // namespace
 
@@ -149,43 +168,12 @@ void KeyRemove(const void *keyBytes, int len, int type) {
 }
 
 bool KeyRemoveTypeBelow(KeyNode *top, int type) {
-    // Pass 1, no callbacks: unlink the entries in pre-order (node, bit-0 subtree,
-    // bit-1 subtree) onto a private list and free the nodes that become empty.
-    KeyEntry *head = nullptr;
-    KeyEntry **tail = &head;
-    KeyNode *n = top;
-    bool descending = true;
-    for (;;) {
-        if (descending) {
-            if (KeyEntry *e = UnlinkEntry(n, type)) {
-                *tail = e;
-                tail = &e->next;
-            }
-            if (n->child[0] || n->child[1]) {
-                n = n->child[0] ? n->child[0] : n->child[1];
-                continue;
-            }
-        }
-        if (n == top) break;
-        // Leaving n: go to its bit-1 sibling if n was a bit-0 child, else up.
-        KeyNode *parent = n->parent;
-        int which = WhichChild(n);
-        if (IsEmpty(n)) {
-            parent->child[which] = nullptr;
-            qfree(n);
-        }
-        if (which == 0 && parent->child[1]) {
-            n = parent->child[1];
-            descending = true;
-        } else {
-            n = parent;
-            descending = false;
-        }
-    }
+    CollectType walk{top, type};
+    KeyWalk(top, walk);
     bool empty = IsEmpty(top);
-    // Pass 2: the delete functions, in walk order.
-    while (KeyEntry *e = head) {
-        head = e->next;
+    // The delete functions, in walk order, once the tree is consistent again.
+    while (KeyEntry *e = walk.head) {
+        walk.head = e->next;
         DropEntry(e);
     }
     return empty;
@@ -199,8 +187,8 @@ void KeyFreeAll() {
         KeyNode *zero = g.root.child[0];
         KeyNode *one = g.root.child[1];
         g.root.child[0] = g.root.child[1] = nullptr;
-        FreeDetached(zero);
-        FreeDetached(one);
+        FreeSubtree(zero);
+        FreeSubtree(one);
     }
 }
 

@@ -1,49 +1,9 @@
 // The key tree: a binary trie over the bits of byte-string keys, one level per bit,
 // most significant bit first. Each node holds at most one entry per key type.
 #pragma once
-#include "../api/Quorel32.h"
+#include "../base/keynode.h"
 
 namespace quorel {
-
-// Key types the engine uses for itself; hosts use >= 256 or <= -256.
-enum KeyType : int {
-    KeyIntFor = 1,
-    KeyRealFor = 2,
-    KeyComplexFor = 3,
-    KeyIntFun = 4,
-    KeyRealFun = 5,
-    KeyComplexFun = 6,
-    KeyIntConst = 7,
-    KeyRealConst = 8,
-    KeyComplexConst = 9,
-    KeyIntModuleVar = 10,
-    KeyRealModuleVar = 11,
-    KeyComplexModuleVar = 12,
-    KeyTypeLock = 13,
-    KeyModule = 14,
-    KeyModuleImports = 15,
-};
-
-inline bool IsReservedKeyType(int type) {
-    return type >= -255 && type <= 255;
-}
-
-struct KeyEntry {
-    int type;
-    void *value;
-    KeyDeleter del;
-    KeyEntry *next;
-};
-
-// Nodes know their parent so that every walk (enumeration, sweeps, pruning) is a loop
-// rather than a recursion whose depth would grow with the longest key.
-struct KeyNode {
-    KeyEntry *entries;
-    KeyNode *child[2];
-    KeyNode *parent;  // null for the root
-};
-
-enum InsertResult : int { InsertNew = 0, InsertExists = 1, InsertNoMemory = 2 };
 
 // Inserts a new entry (result 0) or returns the existing one of that type untouched
 // (result 1). Out of memory: result 2, *entry null; path nodes made so far stay.
@@ -61,6 +21,46 @@ bool KeyRemoveTypeBelow(KeyNode *node, int type);
 KeyEntry *KeyEntryAt(KeyNode *node, int type);
 // Frees everything below the root, calling each entry's delete function.
 void KeyFreeAll();
+
+// Walks the subtree at `top` depth first, bit-0 child before bit-1 child, following
+// parent links instead of recursing, so no key length can exhaust the stack. The
+// visitor provides
+//   bool Enter(KeyNode *n, int depth)  // pre-order; false stops the walk
+//   void Leave(KeyNode *n, int depth)  // after n's subtree; may free n
+// where depth counts edges from `top`. Every entered node is left, also when the walk
+// stops early (then from the stopping node up to `top`, siblings unvisited). The walk
+// reads a node's parent and position before leaving it, so Leave may unhook and free
+// any node but `top`.
+template <class V>
+void KeyWalk(KeyNode *top, V &v) {
+    KeyNode *n = top;
+    int depth = 0;
+    bool going = v.Enter(n, depth);
+    for (;;) {
+        KeyNode *down = n->child[0] ? n->child[0] : n->child[1];
+        if (going && down) {
+            n = down;
+            going = v.Enter(n, ++depth);
+            continue;
+        }
+        for (;;) {
+            if (n == top) {
+                v.Leave(n, depth);
+                return;
+            }
+            KeyNode *parent = n->parent;
+            bool toSibling = going && parent->child[0] == n && parent->child[1];
+            v.Leave(n, depth);
+            if (toSibling) {
+                n = parent->child[1];
+                going = v.Enter(n, depth);
+                break;
+            }
+            n = parent;
+            --depth;
+        }
+    }
+}
 
 // Convenience for NUL-terminated names.
 int KeyLen(const char *text);

@@ -28,12 +28,12 @@
 #include <vector>
 
 #include "Quorel32.h"
-#include "api/alloc.h"
-#include "api/engine.h"
-#include "eval/formula.h"
+#include "base/alloc.h"
+#include "base/engine.h"
+#include "base/formula.h"
 #include "eval/program.h"
 #include "keys/keytree.h"
-#include "keys/modules.h"
+#include "registry/modules.h"
 
 namespace {
 

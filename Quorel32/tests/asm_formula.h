@@ -7,8 +7,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "api/alloc.h"
-#include "eval/formula.h"
+#include "base/alloc.h"
+#include "base/formula.h"
+#include "eval/destroy.h"
 
 namespace asmf {
 

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "api/engine.h"
+#include "base/engine.h"
 #include "eval_text_util.h"
 #include "keys/keytree.h"
 

@@ -1,8 +1,8 @@
 // What the compiler emits: instruction shapes, folding, constants, calls with their
 // dependency entries and copy-back entries, variables and cells.
 #include "compiler_util.h"
-#include "keys/functions.h"
 #include "keys/keytree.h"
+#include "registry/functions.h"
 
 namespace quorel::test {
 namespace {

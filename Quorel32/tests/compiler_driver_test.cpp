@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/alloc.h"
-#include "api/engine.h"
+#include "base/alloc.h"
+#include "base/engine.h"
 #include "compiler_util.h"
 #include "keys/keytree.h"
-#include "keys/modules.h"
+#include "registry/modules.h"
 
 namespace quorel::test {
 namespace {

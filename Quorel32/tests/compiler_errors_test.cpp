@@ -1,6 +1,6 @@
 // Every compile error code with both offsets, in the domain where it arises.
 #include "compiler_util.h"
-#include "keys/functions.h"
+#include "registry/functions.h"
 
 namespace quorel::test {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "api/alloc.h"
-#include "api/engine.h"
+#include "base/alloc.h"
+#include "base/engine.h"
 #include "compiler/build_buffers.h"
 #include "compiler_util.h"
 

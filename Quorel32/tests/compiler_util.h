@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Quorel32.h"
-#include "eval/formula.h"
+#include "base/formula.h"
 
 namespace quorel::test {
 

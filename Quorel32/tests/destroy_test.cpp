@@ -1,14 +1,16 @@
 // Destroying formulas and deleting functions: callers become unusable, links are
 // released exactly once, the free hook runs, and constants and functions register
 // and go away by the rules of who owns them.
+#include "eval/destroy.h"
+
 #include <gtest/gtest.h>
 
 #include "Quorel32.h"
-#include "api/engine.h"
 #include "asm_formula.h"
+#include "base/engine.h"
 #include "eval/evaluator.h"
-#include "keys/functions.h"
 #include "keys/keytree.h"
+#include "registry/functions.h"
 
 using namespace quorel;
 using asmf::CodeAt;

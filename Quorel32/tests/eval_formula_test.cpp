@@ -2,8 +2,8 @@
 // loops ended by errors, calls across domains, invalidated formulas.
 #include <climits>
 
-#include "api/engine.h"
-#include "eval/formula.h"
+#include "base/engine.h"
+#include "base/formula.h"
 #include "eval_text_util.h"
 
 using namespace evaltext;
@@ -315,6 +315,32 @@ TEST_F(Arithmetic, ComplexDomain) {
     z = Complex("f(a) = a / a", {{1e200, 1e200}});
     EXPECT_EQ(z.re, 1.0);
     EXPECT_EQ(z.im, 0.0);
+}
+
+// A part that cancels is +0 as in x - x, so computed negative reals stay on the upper
+// side of the cut like literal ones; division by zero is NaN in both parts.
+TEST_F(Arithmetic, ComplexCancellationKeepsTheBranchCut) {
+    struct Case {
+        const char *text;
+        double re, im;
+    } cases[] = {
+        {"sqrt(4/(-1))", 0.0, 2.0}, {"ln(4/(-1))", std::log(4.0), M_PI},
+        {"(4/(-1))^0.5", 0.0, 2.0}, {"sqrt((-2i)*(-2i))", 0.0, 2.0},
+        {"sqrt(-4)", 0.0, 2.0},
+    };
+    for (const Case &c : cases) {
+        QuorelComplex z = Complex(c.text);
+        EXPECT_NEAR(z.re, c.re, 1e-15) << c.text;
+        EXPECT_NEAR(z.im, c.im, 1e-15) << c.text;
+    }
+    QuorelComplex z = Complex("f(a, b) = a * b", {{0, -2}, {0, -2}});
+    EXPECT_FALSE(std::signbit(z.im));
+    z = Complex("f(a, b) = a / b", {{1e300, 1e300}, {1e300, 1e300}});  // scaling still holds
+    EXPECT_EQ(z.re, 1.0);
+    for (QuorelComplex a : {QuorelComplex{1, 2}, QuorelComplex{0, 0}, QuorelComplex{INFINITY, 0}}) {
+        z = Complex("f(a) = a / 0", {a});
+        EXPECT_TRUE(std::isnan(z.re) && std::isnan(z.im)) << a.re << "," << a.im;
+    }
 }
 
 TEST_F(Arithmetic, RealDomainEdges) {

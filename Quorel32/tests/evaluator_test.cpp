@@ -9,9 +9,10 @@
 #include <cmath>
 
 #include "Quorel32.h"
-#include "api/engine.h"
-#include "api/runerr.h"
 #include "asm_formula.h"
+#include "base/engine.h"
+#include "base/runerr.h"
+#include "eval/destroy.h"
 #include "eval/eval_stack.h"
 #include "eval/lastcross.h"
 

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "api/alloc.h"
-#include "api/engine.h"
-#include "eval/formula.h"
+#include "base/alloc.h"
+#include "base/engine.h"
+#include "base/formula.h"
+#include "eval/destroy.h"
 #include "keys/keytree.h"
-#include "keys/modules.h"
+#include "registry/modules.h"
 
 namespace handmade {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "Quorel32.h"
-#include "api/alloc.h"
-#include "api/engine.h"
+#include "base/alloc.h"
+#include "base/engine.h"
 
 using quorel::g;
 

@@ -1,12 +1,12 @@
-#include "keys/modules.h"
+#include "registry/modules.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "Quorel32.h"
-#include "api/alloc.h"
-#include "api/engine.h"
+#include "base/alloc.h"
+#include "base/engine.h"
 #include "hand_formula.h"
 #include "keys/keytree.h"
 

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "Quorel32.h"
-#include "api/alloc.h"
-#include "api/engine.h"
+#include "base/alloc.h"
+#include "base/engine.h"
 #include "hand_formula.h"
 #include "keys/keytree.h"
-#include "keys/modules.h"
+#include "registry/modules.h"
 
 using namespace quorel;
 

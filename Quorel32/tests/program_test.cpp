@@ -37,7 +37,9 @@ TEST_F(Programs, OnlyPlainExpressionsGetOne) {
                            "(x : a) = a + x",
                            "( : : common, t) = t * 2",
                            "() = 42",
-                           "(x, y) = x & y | (!(x == y))"};
+                           "(x, y) = x & y | (!(x == y))",
+                           "(x) = which(x, 1, 2)",
+                           "(x, y) = 2 * which(x > y, x, y < 0, which(y, 3)) + 1"};
     for (const char *text : plain) {
         void *h = RealF(text, NextPrivateModule());
         ASSERT_NE(h, nullptr);
@@ -45,8 +47,7 @@ TEST_F(Programs, OnlyPlainExpressionsGetOne) {
     }
     const char *general[] = {"(x) = if(x, 1), 2",       "(x) = x = x + 1",
                              "(x : a) = a = x, a * 2",  "(x) = max(x, 1)",
-                             "(x) = while(x < 3, x++)", "(x : : common, t) = t++",
-                             "(x) = which(x, 1, 2)"};
+                             "(x) = while(x < 3, x++)", "(x : : common, t) = t++"};
     for (const char *text : general) {
         void *h = RealF(text, NextPrivateModule());
         ASSERT_NE(h, nullptr);
@@ -70,17 +71,28 @@ template <class V, class Cal>
 void CompareBothPaths(void *h, V *para, int n, Cal cal, const std::string &text) {
     std::vector<V> keep(para, para + n);
     V fast = cal(h, para);
+    Err fastErr = TakeErr();
     ASSERT_TRUE(HasProgram(h)) << text;
     quorel::DetachProgram(Rec(h));
     std::copy(keep.begin(), keep.end(), para);
     V slow = cal(h, para);
+    Err slowErr = TakeErr();
     ASSERT_EQ(std::memcmp(&fast, &slow, sizeof fast), 0) << text;
+    ASSERT_EQ(fastErr.name, slowErr.name) << text;
+    ASSERT_EQ(fastErr.handle, slowErr.handle) << text;
 }
 
 std::string RandomText(std::mt19937 &rng, int depth, const std::vector<std::string> &bin,
                        const std::vector<std::string> &un, const std::vector<std::string> &leaves) {
-    int pick = depth <= 0 ? 0 : static_cast<int>(rng() % 6);
+    int pick = depth <= 0 ? 0 : static_cast<int>(rng() % 7);
     if (pick <= 1) return leaves[rng() % leaves.size()];
+    if (pick == 6) {  // `which` with one or two choices, with or without a default
+        auto sub = [&] { return RandomText(rng, depth - 1, bin, un, leaves); };
+        std::string w = "which(" + sub() + ", " + sub();
+        if (rng() % 2) w += ", " + sub() + ", " + sub();
+        if (rng() % 2) w += ", " + sub();
+        return w + ")";
+    }
     if (pick == 2) {
         const std::string &op = un[rng() % un.size()];
         std::string arg = "(" + RandomText(rng, depth - 1, bin, un, leaves) + ")";
@@ -98,8 +110,9 @@ TEST_F(Programs, AgreeWithTheGeneralEvaluatorToTheBit) {
                                              "ln", "lg", "abs",  "int", "atan", "sinh", "tanh"};
     // Parameters, an automatic variable, a common variable and constants, squares
     // among them, so that every fused step shape turns up.
-    const std::vector<std::string> realLeaves = {"x", "y",     "z",   "a",   "t",     "2",    "0.5",
-                                                 "3", "1e300", "x^2", "y^2", "(x+1)", "(2*y)", "(x*y)", "(z-x)"};
+    const std::vector<std::string> realLeaves = {"x",   "y",     "z",     "a",     "t",
+                                                 "2",   "0.5",   "3",     "1e300", "x^2",
+                                                 "y^2", "(x+1)", "(2*y)", "(x*y)", "(z-x)"};
     RealF("(v : : common, t) = t = v", NextPrivateModule());
     for (int round = 0; round < 2000; ++round) {
         std::string text =

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "Quorel32.h"
-#include "eval/formula.h"
+#include "base/formula.h"
 
 using quorel::CompiledFormula;
 

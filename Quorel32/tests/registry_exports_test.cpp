@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "Quorel32.h"
+#include "eval/destroy.h"
 #include "hand_formula.h"
-#include "keys/name_builtins.h"
-#include "keys/registry.h"
+#include "keys/keytree.h"
+#include "registry/formula_lists.h"
+#include "registry/name_builtins.h"
+#include "registry/registry.h"
 
 using namespace quorel;
 using handmade::Add;

@@ -5,8 +5,10 @@
 
 #include "Quorel32.h"
 #include "hand_formula.h"
-#include "keys/modules.h"
-#include "keys/registry.h"
+#include "keys/keytree.h"
+#include "registry/formula_lists.h"
+#include "registry/modules.h"
+#include "registry/registry.h"
 
 using namespace quorel;
 using handmade::Add;

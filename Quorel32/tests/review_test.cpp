@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "Quorel32.h"
-#include "eval/formula.h"
+#include "base/formula.h"
 #include "eval_text_util.h"
 
 using namespace evaltext;

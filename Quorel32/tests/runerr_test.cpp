@@ -1,4 +1,4 @@
-#include "api/runerr.h"
+#include "base/runerr.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 
 #include "Quorel32.h"
 #include "hand_formula.h"
+#include "keys/keytree.h"
 
 using namespace quorel;
 

@@ -65,10 +65,13 @@ class ConsoleRun {
         : options_(o), out_(out), err_(err), controller_(view_, engine, locations) {
         view_.err = &err;
         controller_.setExitHandler([this](int) { fatal_ = true; });
-        controller_.setCompileErrorHandler([this](const std::string &text, const EngineResult &r) {
-            err_ << "tarnucalc: the engine cannot compile this text (error " << r.code << "):\n"
-                 << markFaultyText(text, r.errBegin, r.errEnd);
-        });
+        controller_.setCompileErrorHandler(
+            [this, eng = &engine](const std::string &text, const EngineResult &r) {
+                const char *why = eng->errorText(r.code);
+                err_ << "tarnucalc: the engine cannot compile this text (error " << r.code
+                     << (why ? std::string(": ") + why : std::string()) << "):\n"
+                     << markFaultyText(text, r.errBegin, r.errEnd);
+            });
         applySettings(locations);
     }
 

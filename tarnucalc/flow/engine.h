@@ -27,6 +27,12 @@ class Engine {
     // RealCal with one argument 0.0.
     virtual double calculate(void *handle) = 0;
     virtual void release() = 0;
+    // The engine's short English text for a compile result, or null: a library without
+    // the text export still calculates.
+    virtual const char *errorText(int code) {
+        (void)code;
+        return nullptr;
+    }
 };
 
 // The outcome of one engine cycle.

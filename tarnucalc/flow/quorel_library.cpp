@@ -13,12 +13,13 @@ namespace {
 
 enum { kInit, kCompile, kCalculate, kFree };
 
-constexpr int kIllegalCharacter = 7;  // RealCom's code for a character that cannot stand
+constexpr int kIllegalCharacter = QUOREL_ERR_BAD_TOKEN;
 
 using InitFn = decltype(&InitQuorel);
 using CompileFn = decltype(&RealCom);
 using CalculateFn = decltype(&RealCal);
 using FreeFn = decltype(&FreeQuorel);
+using ErrorTextFn = decltype(&QuorelErrorText);
 
 }  // namespace
 
@@ -85,6 +86,11 @@ double QuorelLibrary::calculate(void *handle) {
 
 void QuorelLibrary::release() {
     reinterpret_cast<FreeFn>(bind(kFree, "FreeQuorel"))();
+}
+
+const char *QuorelLibrary::errorText(int code) {
+    if (!errorText_ && library_) errorText_ = dlsym(library_, "QuorelErrorText");
+    return errorText_ ? reinterpret_cast<ErrorTextFn>(errorText_)(code) : nullptr;
 }
 
 }  // namespace tarnu

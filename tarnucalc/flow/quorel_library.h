@@ -27,6 +27,7 @@ class QuorelLibrary : public Engine {
     int compile(const std::string &text, void **handle, int *errBegin, int *errEnd) override;
     double calculate(void *handle) override;
     void release() override;
+    const char *errorText(int code) override;
 
     // The text of the run-time error box for a missing library or export.
     static std::string bindingMessage(const char *library, const char *exportName);
@@ -37,6 +38,7 @@ class QuorelLibrary : public Engine {
     std::vector<std::string> candidates_;
     void *library_ = nullptr;
     void *procs_[4] = {};
+    void *errorText_ = nullptr;  // QuorelErrorText, looked up once; optional
 };
 
 }  // namespace tarnu

@@ -62,7 +62,7 @@ TEST_F(Console, RefusedTextIsReportedAndTheRestGoesOn) {
     EXPECT_EQ(run({"-e", "1+", "-e", "1/3"}), 1);
     EXPECT_EQ(out.str(), "1/3=0.3\n");
     EXPECT_EQ(err.str(),
-              "tarnucalc: the engine cannot compile this text (error 23):\n"
+              "tarnucalc: the engine cannot compile this text (error 23: two in a row):\n"
               "    1+\n"
               "    ^^\n");
 }

@@ -62,6 +62,7 @@ TEST_F(RealEngine, NulByteIsAnIllegalCharacter) {
     EXPECT_EQ(r.code, 7);
     EXPECT_EQ(r.errBegin, 3);
     EXPECT_EQ(r.errEnd, 3);
+    EXPECT_STREQ(library.errorText(r.code), "illegal character, or a token that cannot stand here");
     r = evaluateFormula(library, "F(x)=x", std::string("F(2)\0", 5));
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.failedLine, 2);

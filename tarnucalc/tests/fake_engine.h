@@ -38,6 +38,7 @@ class FakeEngine : public tarnu::Engine {
         calls.push_back("free");
         --open;
     }
+    const char *errorText(int code) override { return code == 23 ? "two in a row" : nullptr; }
 
     int open = 0;  // init without free
 };

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "keytree.h"
+#include "../keys/keytree.h"
+#include "formula_lists.h"
 #include "modules.h"
 
 namespace quorel {
@@ -10,10 +11,6 @@ namespace quorel {
 namespace {
 
 constexpr int kDomains[] = {DomainInt, DomainReal, DomainComplex};
-
-inline Operand AbsModule(Operand m) {
-    return m < 0 ? -m : m;
-}
 
 inline Operand ModuleOf(const CompiledFormula *f) {
     return f->ints[ModuleNo];
@@ -147,12 +144,6 @@ bool LookupQualified(const char *name, const char *end, FoundFormula *out) {
 }
 
 }  // namespace
-
-CompiledFormula *FormulaChain(int domain, const char *name, int len) {
-    if (domain < DomainInt || domain > DomainComplex || !name || len <= 0) return nullptr;
-    KeyEntry *e = KeySearch(name, len, KeyIntFor + domain - DomainInt);
-    return e ? static_cast<CompiledFormula *>(e->value) : nullptr;
-}
 
 bool LookupFormula(const char *name, int len, int callerModule, FoundFormula *out) {
     if (!name || len <= 0 || !out) return false;

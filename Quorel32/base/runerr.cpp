@@ -1,10 +1,21 @@
 #include "runerr.h"
 
+#include <atomic>
+
 namespace quorel {
 
 void ReportFormulaErr(int type, const char *name, int forType, void *handle) {
     if (ErrPending()) return;
     g.runErr.errType = type;
+    g.runErr.funName = const_cast<char *>(name);
+    g.runErr.funCode = 0;
+    g.runErr.forType = forType;
+    g.runErr.forHandle = handle;
+}
+
+void ReportFormulaErrShared(int type, const char *name, int forType, void *handle) {
+    int none = 0;
+    if (!std::atomic_ref<int>(g.runErr.errType).compare_exchange_strong(none, type)) return;
     g.runErr.funName = const_cast<char *>(name);
     g.runErr.funCode = 0;
     g.runErr.forType = forType;

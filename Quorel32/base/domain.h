@@ -4,8 +4,8 @@
 #pragma once
 #include <cstdint>
 
-#include "../api/Quorel32.h"
-#include "../keys/keytree.h"
+#include "../include/Quorel32.h"
+#include "keynode.h"
 #include "formula.h"
 
 namespace quorel {

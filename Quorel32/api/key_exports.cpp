@@ -2,9 +2,9 @@
 // private types removable only by the holder of their delete function.
 #include <cstring>
 
-#include "../api/alloc.h"
-#include "../api/engine.h"
-#include "keytree.h"
+#include "../base/alloc.h"
+#include "../base/engine.h"
+#include "../keys/keytree.h"
 
 namespace quorel {
 
@@ -61,33 +61,26 @@ void EnterNode(EnumState &s, KeyNode *n, int d) {
 
 // Depth-first walk below the root in key order, keeping the current path in the
 // buffer. The callback must not change the tree, so following parent links is safe.
-void EnumWalk(EnumState &s) {
-    KeyNode *root = &g.root;
-    KeyNode *n = root->child[0] ? root->child[0] : root->child[1];
-    if (!n) return;
-    s.depth = 0;
-    EnterNode(s, n, 0);
-    for (;;) {
-        KeyNode *down = n->child[0] ? n->child[0] : n->child[1];
-        if (s.goOn && down) {
-            n = down;
-            EnterNode(s, n, ++s.depth);
-            continue;
-        }
-        // Climb until a bit-1 sibling remains to be visited.
-        for (;;) {
-            ClearPathBitsFrom(s, s.depth + 1);
-            KeyNode *parent = n->parent;
-            if (s.goOn && parent->child[0] == n && parent->child[1]) {
-                n = parent->child[1];
-                EnterNode(s, n, s.depth);
-                break;
-            }
-            if (parent == root) return;
-            n = parent;
-            --s.depth;
-        }
+// Walk depths count from the root; path depths from its children.
+struct EnumVisit {
+    EnumState &s;
+    bool Enter(KeyNode *n, int depth) {
+        if (depth == 0) return true;
+        s.depth = depth - 1;
+        EnterNode(s, n, s.depth);
+        return s.goOn;
     }
+    void Leave(KeyNode *, int depth) {
+        if (depth == 0) return;
+        s.depth = depth - 1;
+        ClearPathBitsFrom(s, depth);
+    }
+};
+
+void EnumWalk(EnumState &s) {
+    s.depth = 0;
+    EnumVisit v{s};
+    KeyWalk(&g.root, v);
 }
 
 bool QUOREL_CALL NoteFound(char *, int, void *) {

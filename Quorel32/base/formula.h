@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "../api/Quorel32.h"
+#include "../include/Quorel32.h"
 
 namespace quorel {
 
@@ -127,12 +127,31 @@ inline void SetRefHead(Operand *slot, ReferrerLink *head) { *slot = reinterpret_
 // Domain types, as in CallerInfo and the run-error slot.
 enum Domain : int { DomainInt = 1, DomainReal = 2, DomainComplex = 3 };
 
-// Destroys a formula of the given domain and frees the record (see destroy.cpp for
-// the clean-up order). The record must already be unlinked from its list.
-void DestroyFormula(int domain, CompiledFormula *f);
+inline bool IsFormulaType(int type) {
+    return type >= DomainInt && type <= DomainComplex;
+}
 
-// Delete function of key types 1-3: destroys every formula of the chain it heads.
-KeyDeleter FormulaChainDeleter(int domain);
+// Module numbers carry a sign (negative: private to the module); |m| names the module.
+inline Operand AbsModule(Operand m) {
+    return m < 0 ? -m : m;
+}
+
+// The formula a host function was called from, or null when not called from one.
+inline CompiledFormula *CallerFormula(const CallerInfo *caller) {
+    if (!caller || !IsFormulaType(caller->type)) return nullptr;
+    return static_cast<CompiledFormula *>(caller->handle);
+}
+
+// Whether a formula on the referrer list at `slot` (a formula's Referrers slot or a
+// function node's) has an activation running.
+inline bool HasRunningCaller(const Operand *slot) {
+    for (const ReferrerLink *link = RefHead(slot); link; link = link->next) {
+        const Operand *callerInts = link->callerReferrers - Referrers;
+        auto *caller = reinterpret_cast<const CompiledFormula *>(callerInts[Self]);
+        if (caller && caller->code[RunStateByte] != RunIdle) return true;
+    }
+    return false;
+}
 
 // Name of a formula: NUL-terminated text at code offset 2 (empty when unnamed).
 inline const char *FormulaName(const CompiledFormula *f) {

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "../api/alloc.h"
-#include "../api/engine.h"
-#include "../eval/domain.h"
-#include "keytree.h"
+#include "../base/alloc.h"
+#include "../base/domain.h"
+#include "../base/engine.h"
+#include "../keys/keytree.h"
 
 namespace quorel {
 
@@ -54,15 +54,6 @@ void QUOREL_CALL FunctionDeleter(void *p) {
         qfree(link);
     }
     qfree(node);
-}
-
-bool CalledByRunningFormula(const FunctionNode *node) {
-    for (ReferrerLink *link = RefHead(&node->referrers); link; link = link->next) {
-        const Operand *callerInts = link->callerReferrers - Referrers;
-        auto *caller = reinterpret_cast<const CompiledFormula *>(callerInts[Self]);
-        if (caller && caller->code[RunStateByte] != RunIdle) return true;
-    }
-    return false;
 }
 
 int RegisterFunction(int keyType, const char *name, void *function, int paraCode) {

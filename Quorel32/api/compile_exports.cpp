@@ -1,5 +1,5 @@
 // The three compile exports.
-#include "compile.h"
+#include "../compiler/compile.h"
 
 using namespace quorel;
 

@@ -3,23 +3,20 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine.h"
+
 namespace quorel {
 
-namespace {
-long failAt = 0;  // 0: never fail
-long counter = 0;
-}  // namespace
-
 void qallocFailAt(long n) {
-    failAt = n;
-    counter = 0;
+    g.alloc.failAt = n;
+    g.alloc.count = 0;
 }
 
-long qallocCount() { return counter; }
+long qallocCount() { return g.alloc.count; }
 
 static bool injectFailure() {
-    ++counter;
-    return failAt > 0 && counter == failAt;
+    ++g.alloc.count;
+    return g.alloc.failAt > 0 && g.alloc.count == g.alloc.failAt;
 }
 
 void *qalloc(std::size_t bytes) {

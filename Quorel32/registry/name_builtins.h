@@ -1,7 +1,7 @@
 // The built-ins "Module" (name a module and list its imports) and "OutFun" (export
 // formulas for qualified calls), in the host-function shapes of each domain.
 #pragma once
-#include "../api/Quorel32.h"
+#include "../include/Quorel32.h"
 
 namespace quorel {
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "../api/alloc.h"
-#include "../api/engine.h"
-#include "keytree.h"
+#include "../base/alloc.h"
+#include "../base/engine.h"
+#include "../keys/keytree.h"
 
 namespace quorel {
 

@@ -1,25 +1,14 @@
 // Hosts finding, checking, inspecting and deleting compiled formulas.
-#include "../api/engine.h"
-#include "../eval/formula.h"
-#include "keytree.h"
-#include "registry.h"
+#include "../base/engine.h"
+#include "../base/formula.h"
+#include "../eval/destroy.h"
+#include "../keys/keytree.h"
+#include "../registry/formula_lists.h"
+#include "../registry/registry.h"
 
 namespace quorel {
 
 namespace {
-
-inline bool IsFormulaType(int type) {
-    return type >= DomainInt && type <= DomainComplex;
-}
-
-inline Operand AbsModule(Operand m) {
-    return m < 0 ? -m : m;
-}
-
-inline CompiledFormula *CallerFormula(const CallerInfo *caller) {
-    if (!caller || !IsFormulaType(caller->type)) return nullptr;
-    return static_cast<CompiledFormula *>(caller->handle);
-}
 
 struct ForOutputs {
     int *module;
@@ -70,55 +59,14 @@ bool GetResolved(const char *name, int forType, Operand callerModule, const ForO
     return true;
 }
 
-CompiledFormula *&UnnamedHead(int type) {
-    return g.unnamed[type - 1];
-}
-
-// Takes the formula out of its chain or list; the key entry goes with its last formula.
-void Unlink(int type, CompiledFormula *f) {
-    CompiledFormula *next = f->next;
-    if (f->prev) {
-        f->prev->next = next;
-        if (next) next->prev = f->prev;
-    } else {
-        const char *name = FormulaName(f);
-        int len = KeyLen(name);
-        KeyEntry *e = len ? KeySearch(name, len, KeyIntFor + type - 1) : nullptr;
-        if (e && e->value == f) {
-            e->value = next;
-            if (!next) KeyRemove(name, len, KeyIntFor + type - 1);
-        } else if (UnnamedHead(type) == f) {
-            UnnamedHead(type) = next;
-        }
-        if (next) next->prev = nullptr;
-    }
-    f->prev = f->next = nullptr;
-}
-
 // Whether the formula, or a formula that calls it directly, has an activation running:
 // destroying it then would free code under the evaluator. Callers further up are
 // safe: they meet the invalidated direct caller's mark on entry.
 bool InUse(const CompiledFormula *f) {
-    if (f->code[RunStateByte] != RunIdle) return true;
-    for (ReferrerLink *link = RefHead(&f->ints[Referrers]); link; link = link->next) {
-        const Operand *callerInts = link->callerReferrers - Referrers;
-        auto *caller = reinterpret_cast<const CompiledFormula *>(callerInts[Self]);
-        if (caller && caller->code[RunStateByte] != RunIdle) return true;
-    }
-    return false;
+    return f->code[RunStateByte] != RunIdle || HasRunningCaller(&f->ints[Referrers]);
 }
 
 }  // namespace
-
-bool InListOfType(int type, CompiledFormula *f) {
-    CompiledFormula *head = f;
-    while (head->prev) head = head->prev;
-    if (UnnamedHead(type) == head) return true;
-    const char *name = FormulaName(head);
-    int len = KeyLen(name);
-    KeyEntry *e = len ? KeySearch(name, len, KeyIntFor + type - 1) : nullptr;
-    return e && e->value == head;
-}
 
 }  // namespace quorel
 
@@ -133,23 +81,14 @@ QUOREL_API bool QUOREL_CALL GetFor(const char *name, int forType, CallerInfo *ca
     Operand c = AbsModule(self->ints[ModuleNo]);
     ForOutputs out{module, hFor, para, paraCode};
     if (!IsFormulaType(forType)) return GetResolved(name, forType, c, out);
-    int len = KeyLen(name);
-    if (len == 0) return false;
-    KeyEntry *e = KeySearch(name, len, KeyIntFor + forType - 1);
-    return e && GetFromChain(static_cast<CompiledFormula *>(e->value), c, out);
+    CompiledFormula *chain = FormulaChain(forType, name, KeyLen(name));
+    return chain && GetFromChain(chain, c, out);
 }
 
 QUOREL_API bool QUOREL_CALL IsFor(const char *name, int forType, int module, void *hFor, void *para,
                                   int paraCode) {
     if (!IsFormulaType(forType)) return false;
-    CompiledFormula *f = nullptr;
-    int len = KeyLen(name);
-    if (len == 0) {
-        f = UnnamedHead(forType);
-    } else if (KeyEntry *e = KeySearch(name, len, KeyIntFor + forType - 1)) {
-        f = static_cast<CompiledFormula *>(e->value);
-    }
-    for (; f; f = f->next)
+    for (CompiledFormula *f = FormulaList(forType, name, KeyLen(name)); f; f = f->next)
         if (f == hFor && f->ints[ModuleNo] == module && f->values == para &&
             f->ints[ParamLast] == paraCode)
             return true;
@@ -174,7 +113,7 @@ QUOREL_API void QUOREL_CALL DeleteFor(int forType, void *hFor) {
     if (!InListOfType(forType, f)) return;  // not a formula of this type
     if (InUse(f)) return;                   // refused; IsFor still finds it
     BusyScope busy;                         // the release run and the free callback are host code
-    Unlink(forType, f);
+    UnlinkFormula(forType, f);
     DestroyFormula(forType, f);
 }
 

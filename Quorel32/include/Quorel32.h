@@ -4,8 +4,10 @@
  * Public C interface. Every export has C linkage and is exported by its plain name;
  * hosts may link against the library or bind each export by name at run time.
  * The engine keeps process-wide state and takes no locks: call it from one thread
- * at a time. Callbacks (host functions, key deleters, lock functions, the free
- * callback, the enumeration callback) run on the calling thread inside an engine call.
+ * at a time, with one exception: RealCal, IntCal, ComplexCal and RealCalBatch on
+ * plain formulas (see RealCalBatch) may run on several threads at once. Callbacks (host functions,
+ * key deleters, lock functions, the free callback, the enumeration callback) run on the calling
+ * thread inside an engine call.
  */
 #ifndef QUOREL32_H
 #define QUOREL32_H
@@ -217,7 +219,22 @@ QUOREL_API QuorelComplex *QUOREL_CALL ComplexCal(QuorelComplex *result, void *hF
  * or is NULL: parameter i keeps the value in the formula's own slot for every point.
  * results[k] receives the value at point k, identical to the bit to what RealCal gives
  * for that point. Returns 0; nonzero without touching results when hFor is not a usable
- * real formula or n < 0. */
+ * real formula or n < 0 (or results is NULL with n > 0, or memory runs out).
+ *
+ * A plain formula -- parameters, constants, own and common variables read but not
+ * assigned, operators, the intrinsics (sqrt ... int) and which, but no calls of
+ * formulas or functions, no loops, if or assignments -- runs block by block; any
+ * other formula runs point by point, as RealCal in a loop would, in point order.
+ * The same parameter values reach every point: a formula that assigns to a parameter
+ * does not pass the change on to the next point.
+ *
+ * Threads: RealCal, IntCal, ComplexCal and RealCalBatch on plain formulas may run on
+ * several threads at once, on the same formula or different ones, each thread with
+ * its own parameter array (or columns) and results, provided nothing is compiled,
+ * deleted or re-initialised and no variable a formula reads is assigned meanwhile.
+ * A which where no condition holds records its error in the one run-time error slot:
+ * the first report wins whole; read the slot once the threads have finished. Formulas
+ * that are not plain must not run on two threads at once. */
 QUOREL_API int QUOREL_CALL RealCalBatch(void *hFor, int n, const double *const *columns,
                                         double *results);
 

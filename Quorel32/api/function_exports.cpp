@@ -1,7 +1,7 @@
 // Exports that register and remove host constants and functions.
-#include "../api/Quorel32.h"
-#include "functions.h"
-#include "keytree.h"
+#include "../include/Quorel32.h"
+#include "../keys/keytree.h"
+#include "../registry/functions.h"
 
 using namespace quorel;
 
@@ -26,7 +26,7 @@ QUOREL_API void QUOREL_CALL DeleteConstOrFunction(int keyType, const char *name)
     if (keyType >= KeyIntConst) {
         // Constants a formula made to stay are left alone.
         if (e->del != HostConstDeleter) return;
-    } else if (CalledByRunningFormula(static_cast<const FunctionNode *>(e->value))) {
+    } else if (HasRunningCaller(&static_cast<const FunctionNode *>(e->value)->referrers)) {
         // A running caller would call the freed function on its next use.
         return;
     }

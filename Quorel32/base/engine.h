@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../compiler/build_buffers.h"
-#include "../eval/formula.h"
-#include "../keys/keytree.h"
-#include "Quorel32.h"
+#include "../include/Quorel32.h"
+#include "build_buffers.h"
+#include "formula.h"
+#include "keynode.h"
 
 namespace quorel {
 
@@ -63,7 +63,14 @@ struct LiveFormulaSet {
     std::size_t count;
 };
 
+// Counters of the allocation seam (base/alloc.h).
+struct AllocCounters {
+    long failAt;  // running number of the allocation made to fail; 0: none
+    long count;   // allocations since the last arming
+};
+
 struct Engine {
+    AllocCounters alloc;
     BuildBuffers build;
     CompiledFormula *unnamed[3];  // unnamed formulas per domain (index domain - 1)
     KeyNode root;                 // the key tree's root: the empty key, never freed
@@ -95,10 +102,5 @@ struct BusyScope {
     BusyScope(const BusyScope &) = delete;
     BusyScope &operator=(const BusyScope &) = delete;
 };
-
-// Whether the engine may be torn down now: not from host code that an engine call
-// is running (an evaluation, compile or deletion), nor from a delete function that
-// the teardown sweep itself called.
-bool CanTearDown();
 
 }  // namespace quorel

@@ -1,6 +1,6 @@
 // The evaluate exports of the three domains.
-#include "../api/Quorel32.h"
-#include "evaluator.h"
+#include "../eval/evaluator.h"
+#include "../include/Quorel32.h"
 
 using namespace quorel;
 

@@ -1,6 +1,6 @@
 // Per-module bookkeeping: formula counts, locks, names and imports.
 #pragma once
-#include "../api/Quorel32.h"
+#include "../include/Quorel32.h"
 
 namespace quorel {
 

@@ -1,7 +1,7 @@
 // Host constants and functions (built-ins are registered the same way).
 #pragma once
-#include "../api/Quorel32.h"
-#include "../eval/formula.h"
+#include "../base/formula.h"
+#include "../include/Quorel32.h"
 
 namespace quorel {
 
@@ -20,8 +20,5 @@ void QUOREL_CALL FormulaConstDeleter(void *value);
 
 // Delete function of key types 4-6: invalidates calling formulas (-5), frees the node.
 void QUOREL_CALL FunctionDeleter(void *node);
-
-// Whether a formula that calls the function has an activation running.
-bool CalledByRunningFormula(const FunctionNode *node);
 
 }  // namespace quorel

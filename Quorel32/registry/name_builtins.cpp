@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "../api/alloc.h"
-#include "../eval/domain.h"
+#include "../base/alloc.h"
+#include "../base/domain.h"
 #include "modules.h"
 #include "registry.h"
 
@@ -36,11 +36,6 @@ class Offsets {
     int *owned_ = nullptr;
     const int *ints_ = nullptr;
 };
-
-CompiledFormula *CallerFormula(const CallerInfo *caller) {
-    if (!caller || caller->type < DomainInt || caller->type > DomainComplex) return nullptr;
-    return static_cast<CompiledFormula *>(caller->handle);
-}
 
 inline bool InStringArea(const CompiledFormula *f, int offset) {
     return offset >= 0 && offset < f->ints[CodeStart];

@@ -5,7 +5,9 @@
 
 namespace quorel {
 
-inline bool ErrPending() { return g.runErr.errType != 0; }
+inline bool ErrPending() {
+    return g.runErr.errType != 0;
+}
 
 // Records (type, name, code) with ForType/ForHandle from `caller` (0/null without one),
 // unless an error is pending.
@@ -13,6 +15,11 @@ void ReportRunErr(int type, const char *name, int code, const CallerInfo *caller
 
 // An evaluator's own report: the running formula's domain and handle stored directly.
 void ReportFormulaErr(int type, const char *name, int forType, void *handle);
+
+// The same for evaluations that may run on several threads at once: the first
+// report claims the slot in one atomic step and alone writes the record, so
+// concurrent reports never mix their fields.
+void ReportFormulaErrShared(int type, const char *name, int forType, void *handle);
 
 // Slot hygiene when a formula is destroyed outside the teardown sweep.
 void ForgetFormulaInRunErr(void *handle);

@@ -1,0 +1,3 @@
+#pragma once
+#include "../api/high.h"
+#include "Quorel32.h"
