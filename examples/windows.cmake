@@ -3,7 +3,7 @@
 add_executable(embed embed.c)
 target_link_libraries(embed PRIVATE Quorel32)
 add_executable(windows_host windows_host.c)
-target_include_directories(windows_host PRIVATE ${PROJECT_SOURCE_DIR}/Quorel32/api)
+target_include_directories(windows_host PRIVATE ${PROJECT_SOURCE_DIR}/Quorel32/include)
 foreach(host embed windows_host)
   target_link_options(${host} PRIVATE -static)
   add_dependencies(${host} Quorel32)
@@ -24,5 +24,5 @@ add_custom_command(TARGET windows_host POST_BUILD
 # table names system DLLs only.
 add_test(NAME dll_tables
   COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Quorel32> -DOBJDUMP=${CMAKE_OBJDUMP}
-          -DHEADER=${PROJECT_SOURCE_DIR}/Quorel32/api/Quorel32.h
+          -DHEADER=${PROJECT_SOURCE_DIR}/Quorel32/include/Quorel32.h
           -P ${CMAKE_CURRENT_SOURCE_DIR}/dll_tables.cmake)

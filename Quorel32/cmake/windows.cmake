@@ -3,7 +3,7 @@
 # DLL needs system DLLs only, and a version resource.
 include(${CMAKE_CURRENT_LIST_DIR}/exports.cmake)
 
-set(QUOREL_HEADER ${CMAKE_CURRENT_SOURCE_DIR}/api/Quorel32.h)
+set(QUOREL_HEADER ${CMAKE_CURRENT_SOURCE_DIR}/include/Quorel32.h)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QUOREL_HEADER})
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(QUOREL_DECORATED ON)
