@@ -1,5 +1,6 @@
 // tarnucalc: the calculator window when there is a display to show it on, the console
 // otherwise (or when asked for a calculation on the command line or through a pipe).
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -22,6 +23,15 @@ bool displayAvailable() {
     }
     return false;
 }
+
+// Input to calculate arrives through a pipe or from a file. A launcher (a desktop menu, a
+// file manager) gives the program /dev/null or another character device instead, which
+// must not take the window away.
+bool inputIsData() {
+    struct stat st {};
+    if (fstat(STDIN_FILENO, &st) != 0) return false;
+    return S_ISFIFO(st.st_mode) || S_ISREG(st.st_mode);
+}
 #endif
 
 }  // namespace
@@ -41,8 +51,7 @@ int main(int argc, char **argv) {
     tarnu::Locations locations = tarnu::resolveLocations(programDir, tarnu::workingDirectory());
     tarnu::QuorelLibrary engine(tarnu::QuorelLibrary::defaultCandidates(programDir));
 #ifdef TARNU_WITH_WINDOW
-    bool piped = !isatty(STDIN_FILENO);
-    if (!options.any && !piped && displayAvailable())
+    if (!options.any && !inputIsData() && displayAvailable())
         return tarnu::runWindow(argc, argv, engine, locations);
 #endif
     if (options.fromInput() && isatty(STDIN_FILENO)) {

@@ -115,9 +115,9 @@ class ConsoleRun {
         view_.setDigitsIndex(s.digitsIndex >= 0 && s.digitsIndex < kDigitsEntries ? s.digitsIndex
                                                                                   : 0);
         view_.digitsOverride = options_.digits;
-        view_.setChecked(2, s.keepZeros || options_.keepZeros);
-        view_.setChecked(9, s.convertOperators || options_.operators);
-        view_.setChecked(8, options_.money);
+        view_.setChecked(Check::KeepZeros, s.keepZeros || options_.keepZeros);
+        view_.setChecked(Check::ConvertOperators, s.convertOperators || options_.operators);
+        view_.setChecked(Check::MoneyText, options_.money);
         // The money text goes to the keypad's box: give it one.
         if (options_.money) view_.createKeypad();
     }

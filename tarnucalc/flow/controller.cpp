@@ -17,20 +17,6 @@ constexpr const char *kSaveFilter = "文本文件|*.txt";
 constexpr const char *kUnreadableFormula = "无法读取公式文件";
 constexpr const char *kUnwritableFormula = "无法保存公式文件";
 
-// Check boxes by their number.
-enum : int {
-    kOnTop = 1,
-    kKeepZeros = 2,
-    kCopyResult = 3,
-    kSavePosition = 4,
-    kAutoSaveSettings = 5,
-    kAutoSaveHistory = 6,
-    kCopyExpression = 7,
-    kMoneyText = 8,
-    kConvertOperators = 9,
-    kOnTopMirror = 10,
-};
-
 // Lines of a box text; a final empty piece after the last break is not a line.
 std::vector<std::string> splitLines(const std::string &text) {
     std::vector<std::string> lines;
@@ -76,9 +62,9 @@ void Controller::startUp() {
     view_.focus(Box::Expression);
     loadHistory();
     view_.setTextColour(Box::Cache, InputColour);
-    bool onTop = view_.checked(kOnTop);
+    bool onTop = view_.checked(Check::OnTop);
     view_.setAlwaysOnTop(onTop);
-    view_.setChecked(kOnTopMirror, onTop);
+    view_.setChecked(Check::OnTopMirror, onTop);
     if (keypadShown_) openKeypad();
     Rect g = view_.mainGeometry();
     fullHeight_ = g.height;
@@ -89,20 +75,20 @@ void Controller::applySettings() {
     ProfileFile ini(locations_.settingsFile);
     Settings s = loadSettings(ini);
     view_.setDigitsIndex(s.digitsIndex >= 0 && s.digitsIndex < kDigitsEntries ? s.digitsIndex : 0);
-    view_.setChecked(kKeepZeros, s.keepZeros);
-    view_.setChecked(kOnTop, s.alwaysOnTop);
-    view_.setChecked(kCopyResult, s.copyResult);
-    view_.setChecked(kCopyExpression, s.copyExpression);
-    view_.setChecked(kMoneyText, s.moneyText);
-    view_.setChecked(kConvertOperators, s.convertOperators);
-    view_.setChecked(kSavePosition, s.savePosition);
+    view_.setChecked(Check::KeepZeros, s.keepZeros);
+    view_.setChecked(Check::OnTop, s.alwaysOnTop);
+    view_.setChecked(Check::CopyResult, s.copyResult);
+    view_.setChecked(Check::CopyExpression, s.copyExpression);
+    view_.setChecked(Check::MoneyText, s.moneyText);
+    view_.setChecked(Check::ConvertOperators, s.convertOperators);
+    view_.setChecked(Check::SavePosition, s.savePosition);
     Size screen = view_.screenSize();
     if (s.left > 0 && s.top > 0 && s.left < screen.width && s.top < screen.height) {
         Rect g = view_.mainGeometry();
         view_.setMainGeometry({s.left, s.top, g.width, g.height});
     }
-    view_.setChecked(kAutoSaveSettings, s.saveSettingsOnExit);
-    view_.setChecked(kAutoSaveHistory, s.saveHistoryOnExit);
+    view_.setChecked(Check::AutoSaveSettings, s.saveSettingsOnExit);
+    view_.setChecked(Check::AutoSaveHistory, s.saveHistoryOnExit);
     view_.setHistoryFont({s.fontFace, s.fontSize, s.fontColour});
     keypadShown_ = s.keypadShown == 1;
     int skins = static_cast<int>(kSkins.size());
@@ -114,18 +100,18 @@ void Controller::applySettings() {
 Settings Controller::gatherSettings() const {
     Settings s;
     s.digitsIndex = view_.digitsIndex();
-    s.keepZeros = view_.checked(kKeepZeros);
-    s.alwaysOnTop = view_.checked(kOnTop);
-    s.copyResult = view_.checked(kCopyResult);
-    s.copyExpression = view_.checked(kCopyExpression);
-    s.moneyText = view_.checked(kMoneyText);
-    s.convertOperators = view_.checked(kConvertOperators);
-    s.savePosition = view_.checked(kSavePosition);
+    s.keepZeros = view_.checked(Check::KeepZeros);
+    s.alwaysOnTop = view_.checked(Check::OnTop);
+    s.copyResult = view_.checked(Check::CopyResult);
+    s.copyExpression = view_.checked(Check::CopyExpression);
+    s.moneyText = view_.checked(Check::MoneyText);
+    s.convertOperators = view_.checked(Check::ConvertOperators);
+    s.savePosition = view_.checked(Check::SavePosition);
     Rect g = view_.mainGeometry();
     s.left = g.left;
     s.top = g.top;
-    s.saveSettingsOnExit = view_.checked(kAutoSaveSettings);
-    s.saveHistoryOnExit = view_.checked(kAutoSaveHistory);
+    s.saveSettingsOnExit = view_.checked(Check::AutoSaveSettings);
+    s.saveHistoryOnExit = view_.checked(Check::AutoSaveHistory);
     FontChoice font = view_.historyFont();
     s.fontSize = font.size;
     s.fontFace = font.face;
@@ -162,8 +148,8 @@ void Controller::saveHistory() {
 }
 
 void Controller::onClose() {
-    if (view_.checked(kAutoSaveSettings)) onSaveSettingsButton();
-    if (view_.checked(kAutoSaveHistory)) saveHistory();
+    if (view_.checked(Check::AutoSaveSettings)) onSaveSettingsButton();
+    if (view_.checked(Check::AutoSaveHistory)) saveHistory();
     if (view_.keypadExists()) view_.destroyKeypad();
 }
 
@@ -198,7 +184,7 @@ void Controller::reportCompileError(const std::string &text, const EngineResult 
 std::string Controller::presentResult(double value) const {
     double digits = std::trunc(TextToNumber(view_.digitsText()));
     int d = std::isfinite(digits) && std::fabs(digits) < 1000 ? static_cast<int>(digits) : 0;
-    if (view_.checked(kKeepZeros)) return FixedDecimals(value, d);
+    if (view_.checked(Check::KeepZeros)) return FixedDecimals(value, d);
     return NumberToText(RoundHalfUp(value, d));
 }
 
@@ -207,12 +193,12 @@ bool Controller::showsResult(Box box) const {
 }
 
 void Controller::copyResult(const std::string &expressionText) {
-    if (view_.checked(kCopyResult)) view_.setClipboard(lastResult_);
-    if (view_.checked(kCopyExpression)) view_.setClipboard(expressionText);
+    if (view_.checked(Check::CopyResult)) view_.setClipboard(lastResult_);
+    if (view_.checked(Check::CopyExpression)) view_.setClipboard(expressionText);
 }
 
 void Controller::updateMoneyBox() {
-    if (!view_.keypadExists() || !view_.checked(kMoneyText)) return;
+    if (!view_.keypadExists() || !view_.checked(Check::MoneyText)) return;
     view_.setText(Box::KeypadMoney, MoneyText(TextToNumber(view_.text(Box::Expression))));
 }
 
@@ -242,7 +228,7 @@ void Controller::calculateExpression() {
     if (!runCycle([&] { return evaluateExpression(engine_, expr); }, r)) return;
     if (!r.ok) return reportCompileError(expr, r);
     lastResult_ = presentResult(ThroughText(r.value));
-    if (view_.checked(kConvertOperators)) expr = ConvertOperators(expr);
+    if (view_.checked(Check::ConvertOperators)) expr = ConvertOperators(expr);
     std::string record = expr + "=" + lastResult_;
     showResult(record + "\n", record);
 }
@@ -281,7 +267,7 @@ void Controller::calculateFormula() {
     lastResult_ = presentResult(r.value);
     view_.setText(Box::FormulaResult, lastResult_);
     view_.focus(Box::FormulaResult);
-    if (view_.checked(kConvertOperators)) text = ConvertOperators(text);
+    if (view_.checked(Check::ConvertOperators)) text = ConvertOperators(text);
     showResult(lines[0] + "\n" + lines[1] + "=" + lastResult_ + "\n\n", text + "\n=" + lastResult_);
 }
 
@@ -497,20 +483,21 @@ void Controller::onSaveFormulaButton() {
 
 // ---- check boxes and selectors ----
 
-void Controller::onCheckBox(int number) {
-    if (number < 1 || number > 10) return;
+void Controller::onCheckBox(Check number) {
+    if (!IsCheck(number)) return;
     bool on = view_.checked(number);
     switch (number) {
-        case kOnTop:
-        case kOnTopMirror:
+        case Check::OnTop:
+        case Check::OnTopMirror:
             view_.setAlwaysOnTop(on);
-            view_.setChecked(number == kOnTop ? kOnTopMirror : kOnTop, on);
+            view_.setChecked(number == Check::OnTop ? Check::OnTopMirror : Check::OnTop, on);
             view_.focus(Box::Expression);
             break;
-        case kCopyResult:
-        case kCopyExpression:
+        case Check::CopyResult:
+        case Check::CopyExpression:
             if (!on) break;
-            view_.setChecked(number == kCopyResult ? kCopyExpression : kCopyResult, false);
+            view_.setChecked(
+                number == Check::CopyResult ? Check::CopyExpression : Check::CopyResult, false);
             // Nothing calculated yet: leave the user's clipboard alone.
             if (!lastResult_.empty()) view_.setClipboard(lastResult_);
             break;

@@ -107,8 +107,8 @@ class Controller {
     void onOpenFormulaButton();       // "打开公式"
     void onSaveFormulaButton();       // "保存公式"
 
-    // 选择框n was clicked; its new state is already in the view.
-    void onCheckBox(int number);
+    // A check box was clicked; its new state is already in the view.
+    void onCheckBox(Check box);
     void onSkinSelected(int index);  // 组合框2 selection changed
 
     void onMainMoved();

@@ -36,8 +36,8 @@ class MemoryView : public View {
     void setHistoryFont(const FontChoice &f) override { font = f; }
     void setFormulaCaption(const std::string &text) override { caption = text; }
 
-    bool checked(int number) const override { return checks.at(static_cast<size_t>(number)); }
-    void setChecked(int number, bool on) override { checks.at(static_cast<size_t>(number)) = on; }
+    bool checked(Check box) const override { return checks.at(static_cast<size_t>(box)); }
+    void setChecked(Check box, bool on) override { checks.at(static_cast<size_t>(box)) = on; }
 
     int digitsIndex() const override { return digits; }
     void setDigitsIndex(int index) override { digits = index; }
@@ -83,7 +83,7 @@ class MemoryView : public View {
     Box focused = Box::Expression;
     FontChoice font;
     std::string caption;
-    std::vector<bool> checks = std::vector<bool>(11, false);
+    std::vector<bool> checks = std::vector<bool>(kCheckCount + 1, false);
     int digits = 0;
     int skin = 0;
     int page = 0;

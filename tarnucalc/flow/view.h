@@ -45,6 +45,24 @@ enum class Box {
     KeypadMoney,    // the keypad window's 编辑框1 (only while the keypad exists)
 };
 
+// The check boxes 选择框1 … 选择框10, by their number.
+enum class Check : int {
+    OnTop = 1,         // 选择框1 总在最前
+    KeepZeros,         // 选择框2 保留"0"位
+    CopyResult,        // 选择框3 自动复制结果
+    SavePosition,      // 选择框4 保存窗口位置
+    AutoSaveSettings,  // 选择框5 退出自动保存设置
+    AutoSaveHistory,   // 选择框6 退出自动保存记录
+    CopyExpression,    // 选择框7 自动复制算式
+    MoneyText,         // 选择框8 结果显示大写
+    ConvertOperators,  // 选择框9 */号转×÷号
+    OnTopMirror,       // 选择框10, on page 0, mirrors 选择框1
+};
+inline constexpr int kCheckCount = 10;
+inline constexpr bool IsCheck(Check c) {
+    return static_cast<int>(c) >= 1 && static_cast<int>(c) <= kCheckCount;
+}
+
 // Simulated key presses sent to a box (Backspace for "←", Left after a function insert).
 enum class EditKey { Backspace, Left };
 
@@ -99,9 +117,8 @@ class View {
     // 标签5, the formula caption.
     virtual void setFormulaCaption(const std::string &text) = 0;
 
-    // Check boxes 选择框1 … 选择框10, by number.
-    virtual bool checked(int number) const = 0;
-    virtual void setChecked(int number, bool on) = 0;
+    virtual bool checked(Check box) const = 0;
+    virtual void setChecked(Check box, bool on) = 0;
 
     // 组合框1, digits kept: items "1" … "9".
     virtual int digitsIndex() const = 0;

@@ -36,7 +36,7 @@ TEST_F(Calc, DigitsKeptAndTrailingZeros) {
     view.setText(Box::Expression, "");
     enter("2/2");
     EXPECT_EQ(expression(), "1");
-    view.setChecked(2, true);
+    view.setChecked(tarnu::Check::KeepZeros, true);
     view.setText(Box::Expression, "");
     enter("2/2");
     EXPECT_EQ(expression(), "1.00");
@@ -52,8 +52,8 @@ TEST_F(Calc, ValueGoesThroughItsThirteenDigitText) {
 
 TEST_F(Calc, OperatorDisplayOnlyInTheRecord) {
     start();
-    view.setChecked(9, true);
-    view.setChecked(7, true);
+    view.setChecked(tarnu::Check::ConvertOperators, true);
+    view.setChecked(tarnu::Check::CopyExpression, true);
     enter("6*7/2");
     EXPECT_EQ(engine.calls[1], "com:6*7/2");
     EXPECT_EQ(history(), "6×7÷2=21\n");
@@ -66,7 +66,7 @@ TEST_F(Calc, RejectedExpressionChangesNothing) {
     view.type(controller, "+");
     view.setText(Box::Expression, "12+");
     size_t clips = view.clipboard.size();
-    view.setChecked(3, true);
+    view.setChecked(tarnu::Check::CopyResult, true);
     controller.onExpressionKey(KeyKind::Enter);
     EXPECT_EQ(expression(), "12+");
     EXPECT_EQ(history(), "1+2=3\n");
@@ -78,10 +78,11 @@ TEST_F(Calc, RejectedExpressionChangesNothing) {
 
 TEST_F(Calc, AutoCopy) {
     start();
-    view.setChecked(3, true);
+    view.setChecked(tarnu::Check::CopyResult, true);
     enter("1+2");
     EXPECT_EQ(view.clipboard, std::vector<std::string>{"3"});
-    view.setChecked(7, true);  // both ticked (by a settings file): the second copy wins
+    view.setChecked(tarnu::Check::CopyExpression,
+                    true);  // both ticked (by a settings file): the second copy wins
     view.setText(Box::Expression, "");
     enter("5*6");
     EXPECT_EQ(view.clipboard.back(), "5*6=30");
@@ -89,19 +90,19 @@ TEST_F(Calc, AutoCopy) {
 
 TEST_F(Calc, AutoCopyBoxesExcludeEachOther) {
     start();
-    view.setChecked(3, true);
-    controller.onCheckBox(3);
+    view.setChecked(tarnu::Check::CopyResult, true);
+    controller.onCheckBox(tarnu::Check::CopyResult);
     EXPECT_TRUE(view.clipboard.empty());  // nothing calculated yet: clipboard untouched
     enter("1+2");
-    view.setChecked(7, true);
-    controller.onCheckBox(7);
-    EXPECT_FALSE(view.checked(3));
+    view.setChecked(tarnu::Check::CopyExpression, true);
+    controller.onCheckBox(tarnu::Check::CopyExpression);
+    EXPECT_FALSE(view.checked(tarnu::Check::CopyResult));
     EXPECT_EQ(view.clipboard.back(), "3");
-    view.setChecked(7, false);
+    view.setChecked(tarnu::Check::CopyExpression, false);
     size_t clips = view.clipboard.size();
-    controller.onCheckBox(7);
+    controller.onCheckBox(tarnu::Check::CopyExpression);
     EXPECT_EQ(view.clipboard.size(), clips);
-    EXPECT_FALSE(view.checked(3));
+    EXPECT_FALSE(view.checked(tarnu::Check::CopyResult));
 }
 
 TEST_F(Calc, DeleteEmptiesTheBox) {
@@ -165,8 +166,8 @@ TEST_F(Calc, HistoryLineTinyAndZeroValues) {
 
 TEST_F(Calc, HistoryLineCopiesWithoutOperatorDisplay) {
     start();
-    view.setChecked(7, true);
-    view.setChecked(9, true);
+    view.setChecked(tarnu::Check::CopyExpression, true);
+    view.setChecked(tarnu::Check::ConvertOperators, true);
     view.setText(Box::History, "5*6");
     controller.onHistoryEnter();
     EXPECT_EQ(view.clipboard.back(), "5*6=30");
@@ -211,8 +212,8 @@ TEST_F(Calc, FormulaErrors) {
 
 TEST_F(Calc, FormulaCopiesTheWholeTextConverted) {
     start();
-    view.setChecked(7, true);
-    view.setChecked(9, true);
+    view.setChecked(tarnu::Check::CopyExpression, true);
+    view.setChecked(tarnu::Check::ConvertOperators, true);
     view.setText(Box::FormulaEditor, "G(x)=x*2/4\nG(8)\n说明 a/b");
     controller.onCalculateFormulaButton();
     EXPECT_EQ(view.clipboard.back(), "G(x)=x×2÷4\nG(8)\n说明 a÷b\n=4");
@@ -229,7 +230,7 @@ TEST_F(Calc, EnterInTheFormulaResultBox) {
 
 TEST_F(Calc, MoneyTextInTheKeypad) {
     start();
-    view.setChecked(8, true);
+    view.setChecked(tarnu::Check::MoneyText, true);
     enter("12");
     EXPECT_EQ(view.text(Box::KeypadMoney), "");  // no keypad, nothing to show
     controller.onKeypadButton();

@@ -35,7 +35,7 @@ TEST_F(RealEngine, ExpressionsAndResults) {
     view.setDigitsIndex(1);
     enter("1/3");
     EXPECT_EQ(view.text(Box::Expression), "0.33");
-    view.setChecked(9, true);
+    view.setChecked(tarnu::Check::ConvertOperators, true);
     enter("6*7/2");
     enter("1+");
     EXPECT_EQ(view.text(Box::Expression), "1+");

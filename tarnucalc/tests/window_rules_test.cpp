@@ -14,7 +14,7 @@ const std::string kHistoryGb = "1+2=3\r\n\xD6\xD0\r\n";  // "1+2=3", "中"
 TEST_F(Calc, FreshStartWithoutFiles) {
     start();
     EXPECT_EQ(view.digitsIndex(), 0);
-    for (int n = 1; n <= 10; ++n) EXPECT_FALSE(view.checked(n)) << n;
+    for (int n = 1; n <= tarnu::kCheckCount; ++n) EXPECT_FALSE(view.checked(tarnu::Check(n))) << n;
     EXPECT_FALSE(view.keypadExists());
     EXPECT_EQ(view.main, (Rect{50, 50, 312, 330}));
     EXPECT_EQ(view.appliedSkin, "");
@@ -33,7 +33,7 @@ TEST_F(Calc, FreshStartWithoutFiles) {
 TEST_F(Calc, SettingsSurviveARestart) {
     start();
     view.setDigitsIndex(2);
-    for (int n : {1, 2, 4, 5, 6, 8, 9}) view.setChecked(n, true);
+    for (int n : {1, 2, 4, 5, 6, 8, 9}) view.setChecked(tarnu::Check(n), true);
     view.main = {200, 150, 312, 330};
     view.font = {"宋体", 14, 0x0000FF};
     controller.onKeypadButton();
@@ -45,9 +45,10 @@ TEST_F(Calc, SettingsSurviveARestart) {
     Controller again(next, engine, locations());
     again.startUp();
     EXPECT_EQ(next.digitsIndex(), 2);
-    for (int n : {1, 2, 4, 5, 6, 8, 9}) EXPECT_TRUE(next.checked(n)) << n;
-    EXPECT_FALSE(next.checked(3) || next.checked(7));
-    EXPECT_TRUE(next.checked(10));  // mirrors 总在最前
+    for (int n : {1, 2, 4, 5, 6, 8, 9}) EXPECT_TRUE(next.checked(tarnu::Check(n))) << n;
+    EXPECT_FALSE(next.checked(tarnu::Check::CopyResult) ||
+                 next.checked(tarnu::Check::CopyExpression));
+    EXPECT_TRUE(next.checked(tarnu::Check::OnTopMirror));  // mirrors 总在最前
     EXPECT_TRUE(next.onTop);
     EXPECT_EQ(next.main.left, 200);
     EXPECT_EQ(next.main.top, 150);
@@ -92,7 +93,7 @@ TEST_F(Calc, HistoryIsReadAndWrittenFromOneFile) {
     spit(dir.file("计算记录.txt"), kHistoryGb);
     start();
     EXPECT_EQ(history(), "1+2=3\n中\n");
-    view.setChecked(6, true);
+    view.setChecked(tarnu::Check::AutoSaveHistory, true);
     enter("5*6");
     controller.onClose();
     EXPECT_EQ(slurp(dir.file("计算记录.txt")), kHistoryGb + "5*6=30\r\n");
@@ -105,7 +106,7 @@ TEST_F(Calc, UnchangedHistoryKeepsItsBytes) {
         "a\nb\r\n";
     spit(dir.file("计算记录.txt"), original);
     start();
-    view.setChecked(6, true);
+    view.setChecked(tarnu::Check::AutoSaveHistory, true);
     controller.onClose();
     EXPECT_EQ(slurp(dir.file("计算记录.txt")), original);
 }
@@ -113,7 +114,7 @@ TEST_F(Calc, UnchangedHistoryKeepsItsBytes) {
 TEST_F(Calc, ClearedHistoryIsWrittenEmpty) {
     spit(dir.file("计算记录.txt"), kHistoryGb);
     start();
-    view.setChecked(6, true);
+    view.setChecked(tarnu::Check::AutoSaveHistory, true);
     controller.onClearHistoryButton();
     EXPECT_EQ(view.focused, Box::Expression);
     controller.onClose();
@@ -124,7 +125,7 @@ TEST_F(Calc, UnreadableHistoryIsNeverOverwritten) {
     std::filesystem::create_directory(dir.file("计算记录.txt"));
     start();
     EXPECT_EQ(history(), "");
-    view.setChecked(6, true);
+    view.setChecked(tarnu::Check::AutoSaveHistory, true);
     enter("1+2");
     controller.onClose();
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("计算记录.txt")));
@@ -137,7 +138,7 @@ TEST_F(Calc, PartlyShownHistoryIsKeptBeforeItIsReplaced) {
     spit(dir.file("计算记录.txt"), damaged);
     start();
     EXPECT_EQ(history(), "1+2=3\n");
-    view.setChecked(6, true);
+    view.setChecked(tarnu::Check::AutoSaveHistory, true);
     enter("5*6");
     controller.onClose();
     EXPECT_EQ(slurp(dir.file("计算记录.txt")), "1+2=3\r\n5*6=30\r\n");
@@ -146,7 +147,7 @@ TEST_F(Calc, PartlyShownHistoryIsKeptBeforeItIsReplaced) {
     MemoryView next;
     Controller again(next, engine, locations());
     again.startUp();
-    next.setChecked(6, true);
+    next.setChecked(tarnu::Check::AutoSaveHistory, true);
     next.appendText(Box::History, "x\n");
     std::filesystem::remove(dir.file("计算记录.txt.bak"));
     again.onClose();
@@ -285,14 +286,14 @@ TEST_F(Calc, CacheAndClearButtons) {
 
 TEST_F(Calc, AlwaysOnTopMirrors) {
     start();
-    view.setChecked(10, true);
-    controller.onCheckBox(10);
+    view.setChecked(tarnu::Check::OnTopMirror, true);
+    controller.onCheckBox(tarnu::Check::OnTopMirror);
     EXPECT_TRUE(view.onTop);
-    EXPECT_TRUE(view.checked(1));
-    view.setChecked(1, false);
-    controller.onCheckBox(1);
+    EXPECT_TRUE(view.checked(tarnu::Check::OnTop));
+    view.setChecked(tarnu::Check::OnTop, false);
+    controller.onCheckBox(tarnu::Check::OnTop);
     EXPECT_FALSE(view.onTop);
-    EXPECT_FALSE(view.checked(10));
+    EXPECT_FALSE(view.checked(tarnu::Check::OnTopMirror));
 }
 
 TEST_F(Calc, CompactHeightAndWideMode) {

@@ -294,14 +294,15 @@ void QtView::setFormulaCaption(const std::string &text) {
 
 // ---- check boxes and selectors ----
 
-bool QtView::checked(int number) const {
-    return number >= 1 && number <= 10 && window_.checks[number]->isChecked();
+bool QtView::checked(tarnu::Check box) const {
+    return tarnu::IsCheck(box) && window_.checks[static_cast<int>(box)]->isChecked();
 }
 
-void QtView::setChecked(int number, bool on) {
-    if (number < 1 || number > 10) return;
-    QSignalBlocker quiet(window_.checks[number]);
-    window_.checks[number]->setChecked(on);
+void QtView::setChecked(tarnu::Check box, bool on) {
+    if (!tarnu::IsCheck(box)) return;
+    QCheckBox *c = window_.checks[static_cast<int>(box)];
+    QSignalBlocker quiet(c);
+    c->setChecked(on);
 }
 
 int QtView::digitsIndex() const {
@@ -502,9 +503,10 @@ void QtView::connectControls() {
     on(w.calcFormulaButton, &QPushButton::clicked, &C::onCalculateFormulaButton);
     on(w.openFormulaButton, &QPushButton::clicked, &C::onOpenFormulaButton);
     on(w.saveFormulaButton, &QPushButton::clicked, &C::onSaveFormulaButton);
-    for (int n = 1; n <= 10; ++n) {
+    for (int n = 1; n <= tarnu::kCheckCount; ++n) {
+        const auto box = static_cast<tarnu::Check>(n);
         connect(w.checks[n], &QCheckBox::clicked, this,
-                [this, n] { forward([n](C &c) { c.onCheckBox(n); }); });
+                [this, box] { forward([box](C &c) { c.onCheckBox(box); }); });
     }
     connect(w.skins, &QComboBox::activated, this,
             [this](int i) { forward([i](C &c) { c.onSkinSelected(i); }); });

@@ -57,8 +57,8 @@ class QtView : public QObject, public tarnu::View {
     tarnu::FontChoice historyFont() const override;
     void setHistoryFont(const tarnu::FontChoice &font) override;
     void setFormulaCaption(const std::string &text) override;
-    bool checked(int number) const override;
-    void setChecked(int number, bool on) override;
+    bool checked(tarnu::Check box) const override;
+    void setChecked(tarnu::Check box, bool on) override;
     int digitsIndex() const override;
     void setDigitsIndex(int index) override;
     std::string digitsText() const override;

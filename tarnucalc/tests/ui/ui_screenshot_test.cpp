@@ -47,7 +47,7 @@ class ScreenshotTest : public QObject {
         f.click(f.find<QPushButton>("超级按钮4"));
         KeypadWindow *k = f.view().keypad();
         QVERIFY(k);
-        f.view().setChecked(8, true);
+        f.view().setChecked(tarnu::Check::MoneyText, true);
         f.view().setText(Box::KeypadMoney, "壹元整");
         const char *names[] = {"calc", "settings", "help", "keypad-page", "formula"};
         for (int page : {0, 1, 2, 4}) {
