@@ -1,7 +1,7 @@
 # Reads the export declarations of the public header into QUOREL_EXPORTS (names, in
 # header order) and QUOREL_EXPORT_ARG_BYTES (bytes of arguments each pops on 32-bit x86,
 # as its stdcall decoration "Name@N" states). Every argument is a 4-byte int, pointer or
-# bool, except a double, which takes 8.
+# bool, except a double or a 64-bit integer, which takes 8.
 function(quorel_read_exports header)
   file(READ ${header} text)
   string(REGEX REPLACE "/\\*[^*]*\\*+([^/*][^*]*\\*+)*/" "" text "${text}")
@@ -17,7 +17,7 @@ function(quorel_read_exports header)
     if(NOT args STREQUAL "void" AND NOT args STREQUAL "")
       string(REPLACE "," ";" arglist "${args}")
       foreach(arg IN LISTS arglist)
-        if(arg MATCHES "^ *double [A-Za-z0-9_]+ *$")
+        if(arg MATCHES "^ *(const )?(double|(unsigned )?long long|u?int64_t) [A-Za-z0-9_]+ *$")
           math(EXPR bytes "${bytes} + 8")
         else()
           math(EXPR bytes "${bytes} + 4")
