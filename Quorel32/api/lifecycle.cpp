@@ -89,7 +89,7 @@ QUOREL_API bool QUOREL_CALL InitQuorel(void) {
         FreeQuorel();
         return false;
     }
-    g.runErr.errType = 0;
+    g.runErr.errType = QUOREL_RUNERR_NONE;
     RegisterTable(KeyIntFun, IntBuiltins());
     RegisterTable(KeyRealFun, RealBuiltins());
     RegisterTable(KeyComplexFun, ComplexBuiltins());
