@@ -33,12 +33,15 @@ REG
   wine regedit /S "$build/win32ui-desktop.reg"
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
     /v Tahoma /t REG_MULTI_SZ /d 'wqy-zenhei.ttc,WenQuanYi Zen Hei' /f >/dev/null
-  wineserver -w
 fi
+# Wine's desktop must start on the virtual display, not before it: no Wine process of
+# this prefix may still run from the set-up.
+wineserver -k 2>/dev/null || true
+windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
 status=0
 timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" \
-  wine "$tests" --exe="$(winepath -w "$exe")" --shots="$(winepath -w "$shots")" || status=$?
+  wine "$tests" --exe="$(windows_path "$exe")" --shots="$(windows_path "$shots")" || status=$?
 wineserver -k || true
 
 for bmp in "$shots"/*.bmp; do
