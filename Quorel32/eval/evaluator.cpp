@@ -414,7 +414,8 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 Cursor c = CallFunction<D>(frame(), cold.f, Cursor{pc, op}, args);
                 pc = c.pc, op = c.op, top = args;
                 tos = *top;
-                if (Stopping()) goto L_stop;  // a built-in's loop, or the host's call back
+                // A built-in's loop or the host's call back stopped, or an interrupt came.
+                if (StoppedAfterHostCall(D::type, cold.f)) goto L_stop;
             }
             vmbreak;
             vmcase(OpCommaList) vmcase(OpWhichDefault) {
