@@ -30,3 +30,4 @@ cmake --build build-portable -j "$jobs" --target quorel_tests
 ctest --test-dir build-portable --output-on-failure -R quorel
 scripts/test-tsan.sh
 scripts/test-fuzz.sh
+scripts/test-libonly.sh
