@@ -14,10 +14,13 @@ cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUOREL_SANITIZE=ON \
-  -DTARNU_BUILD_CALC=OFF -DTARNU_BUILD_BENCH=OFF
-cmake --build build-asan -j "$jobs" --target quorel_tests
+  -DTARNU_BUILD_BENCH=OFF
+cmake --build build-asan -j "$jobs" --target quorel_tests tarnucalc_tests
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -R quorel
+# The calculator's randomized tests (conversions, files, flows) under the sanitizers too.
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  build-asan/tarnucalc/tests/tarnucalc_tests --gtest_brief=1 --gtest_filter='*Fuzz.*'
 
 # Compilers without computed goto (MSVC) get the switch-based dispatch loops: build and
 # run the engine tests once more with them.
@@ -27,3 +30,4 @@ cmake --build build-portable -j "$jobs" --target quorel_tests
 ctest --test-dir build-portable --output-on-failure -R quorel
 scripts/test-tsan.sh
 scripts/test-packages.sh
+scripts/test-fuzz.sh

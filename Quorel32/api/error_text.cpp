@@ -53,6 +53,8 @@ const char *const kRunTexts[] = {
     "the formula calls a formula that has been deleted; compile it again",
     "the formula calls a function that has been deleted; compile it again",
     "not a formula handle of this domain (NULL, or compiled for another domain)",
+    "interrupted",
+    "step limit reached",
 };
 
 template <class T, int N>

@@ -1,5 +1,6 @@
 // The evaluate exports of the three domains.
 #include "../eval/evaluator.h"
+#include "../eval/run_control.h"
 #include "../include/Quorel32.h"
 
 using namespace quorel;
@@ -21,6 +22,16 @@ QUOREL_API QuorelComplex *QUOREL_CALL ComplexCal(QuorelComplex *result, void *hF
     QuorelComplex r = Evaluate<ComplexDomain>(static_cast<CompiledFormula *>(hFor), para);
     if (result) *result = r;
     return result;
+}
+
+QUOREL_API void QUOREL_CALL InterruptQuorel(void) {
+    RunControl &r = g.eval.run;
+    std::uintptr_t epoch = r.running.load(std::memory_order_relaxed);
+    if (epoch != 0) r.interrupt.store(epoch, std::memory_order_relaxed);
+}
+
+QUOREL_API void QUOREL_CALL SetRunLimit(long long steps) {
+    g.eval.run.limit = steps > 0 ? steps : 0;
 }
 
 }  // extern "C"

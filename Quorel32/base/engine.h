@@ -6,6 +6,7 @@
 
 #include "../include/Quorel32.h"
 #include "build_buffers.h"
+#include "eval_state.h"
 #include "formula.h"
 #include "keynode.h"
 
@@ -22,10 +23,10 @@ struct RunErrSlot {
 // Recursion stack of one domain's evaluator.
 struct EvalStack {
     void *data;
-    int max;                // capacity in elements
-    int used;               // first free element; element 0 is never used
-    std::uint8_t copyArgs;  // 1: nested activations copy their arguments
-    int nestedDepth;        // nested activations running on this stack
+    int max;                    // capacity in elements
+    int used = 1;               // first free element; element 0 is never used
+    std::uint8_t copyArgs = 1;  // 1: nested activations copy their arguments
+    int nestedDepth;            // nested activations running on this stack
     // A resize asked for while nested activations run: their frames live in `data`,
     // so the new stack waits here until the last of them has ended.
     void *pendingData;
@@ -76,8 +77,8 @@ struct Engine {
     KeyNode root;                 // the key tree's root: the empty key, never freed
     RunErrSlot runErr;
     QuorelFreeCallback freeCallback;
-    EvalStack stacks[3];    // per domain (index domain - 1)
-    std::uint8_t teardown;  // 1 normally; 0 while FreeQuorel sweeps formulas
+    EvalStack stacks[3];        // per domain (index domain - 1)
+    std::uint8_t teardown = 1;  // 1 normally; 0 while FreeQuorel sweeps formulas
     // Compiles (their lock test, a failed record's release run) and deletions (the
     // release run, the free callback) under way: host code they run must not tear
     // the engine down under them. Running evaluations are seen by their formulas'
@@ -87,6 +88,7 @@ struct Engine {
     ProgramTable programs;
     LiveFormulaSet live;
     alignas(16) unsigned char lastCross[16];  // raw result of the last cross-domain call
+    EvalState eval;
 };
 
 extern Engine g;

@@ -4,6 +4,7 @@
 #include "evaluator.h"
 #include "live_formulas.h"
 #include "program.h"
+#include "run_control.h"
 
 using namespace quorel;
 
@@ -14,15 +15,22 @@ constexpr int kLocalParams = 16;
 
 // Any formula, one evaluation per point, exactly as RealCal would run it with a
 // parameter array the host fills afresh for every point: a formula that assigns to
-// its parameters does not pass the change on to the next point.
+// its parameters does not pass the change on to the next point. The batch is one
+// evaluation for InterruptQuorel and each point one for SetRunLimit; once stopped,
+// the point and all after it are 0.
 void EachPoint(CompiledFormula *f, int n, const double *const *columns, double *results,
                double *para) {
     const int count = static_cast<int>(f->ints[ParamLast]) + 1;
     const double *slots = static_cast<const double *>(f->values);
-    for (int k = 0; k < n; ++k) {
+    RunScope scope;
+    int k = 0;
+    for (; k < n; ++k) {
         for (int i = 0; i < count; ++i) para[i] = columns && columns[i] ? columns[i][k] : slots[i];
+        RestartBudget();
         results[k] = Evaluate<RealDomain>(f, para);
+        if (Stopping()) break;
     }
+    for (; k < n; ++k) results[k] = 0;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "builtin_util.h"
 #include "builtins.h"
 #include "point_stream.h"
+#include "run_control.h"
 
 namespace quorel {
 
@@ -32,6 +33,11 @@ int FindTarget(double nameArg, CallerInfo *caller, Target &t, int offsetCode, in
         return missingCode;
     t.para = static_cast<double *>(para);
     return 0;
+}
+
+// One point or refinement; true when the evaluation has been stopped.
+bool Step(const CallerInfo *caller) {
+    return StepStops(DomainReal, caller ? caller->handle : nullptr);
 }
 
 double Fail(const char *name, int code, CallerInfo *caller) {
@@ -72,7 +78,7 @@ double Grid(int m, double *x, CallerInfo *caller, bool product) {
     double acc = product ? 1 : 0;
     bool more = true;
     auto next = [&](double *row) {
-        if (!more) return false;
+        if (!more || Step(caller)) return false;
         for (int i = 0; i < dims; ++i)
             row[i] = static_cast<double>(axes[i].index) * axes[i].step + axes[i].lo;
         int i = 0;
@@ -98,13 +104,14 @@ double Data(int m, double *x, CallerInfo *caller, bool product) {
     double acc = product ? 1 : 0;
     int first = 1;
     auto next = [&](double *row) {
-        if (first + group - 1 > m) return false;
+        if (first + group - 1 > m || Step(caller)) return false;
         for (int i = 0; i < group; ++i) row[i] = x[first + i];
         first += group;
         return true;
     };
     EachPointValue(t.handle, t.para, group, next,
                    [&](double r) { acc = product ? acc * r : acc + r; });
+    if (Stopping()) return 0;
     return acc;
 }
 
@@ -128,6 +135,7 @@ double Simpson(int, double *x, CallerInfo *caller) {
     double prev = trap;
     if (std::isnan(eps)) return a;
     for (std::int64_t n = 1; !ErrPending(); n *= 2) {
+        if (Step(caller)) return 0;
         if (n > kMaxIntervals) {
             // Not converged: report it, and give the best estimate reached.
             ReportRunErr(DomainReal, fn, 4, caller);
@@ -136,7 +144,7 @@ double Simpson(int, double *x, CallerInfo *caller) {
         double s = 0;
         std::int64_t i = 0;
         auto midpoint = [&](double *row) {
-            if (i >= n) return false;
+            if (i >= n || Stopping()) return false;
             row[0] = a + h * (static_cast<double>(i++) + 0.5);
             return true;
         };

@@ -7,24 +7,16 @@
 #include "../base/engine.h"
 #include "../base/runerr.h"
 #include "arith.h"
+#include "dispatch.h"
 #include "eval_stack.h"
 #include "lastcross.h"
 #include "program.h"
+#include "run_control.h"
 
 #if defined(__GNUC__) && !defined(__clang__)
 // Keep one dispatch jump per instruction: merged tails share a single indirect
 // branch, which predicts far worse.
 #pragma GCC optimize("no-crossjumping", "no-gcse")
-#endif
-
-#if (defined(__GNUC__) || defined(__clang__)) && !defined(QUOREL_NO_COMPUTED_GOTO)
-#define QUOREL_COMPUTED_GOTO 1
-#define QUOREL_NOINLINE __attribute__((noinline))
-#define QUOREL_UNUSED_LABEL __attribute__((unused))
-#else
-#define QUOREL_COMPUTED_GOTO 0
-#define QUOREL_NOINLINE
-#define QUOREL_UNUSED_LABEL
 #endif
 
 namespace quorel {
@@ -40,12 +32,11 @@ namespace {
 // next. An activation takes about 350 bytes of machine stack in an optimised build
 // (1.5 KB with sanitizers); 3000 of them stay well inside a 8 MB thread stack.
 constexpr int kMaxActivations = 3000;
-int activations = 0;
 
 // Counts one call leaving the dispatch loop for as long as it runs.
 struct CallOut {
-    CallOut() { ++activations; }
-    ~CallOut() { --activations; }
+    CallOut() { ++g.eval.activations; }
+    ~CallOut() { --g.eval.activations; }
     CallOut(const CallOut &) = delete;
     CallOut &operator=(const CallOut &) = delete;
 };
@@ -73,22 +64,6 @@ struct Cursor {
     const std::uint8_t *pc;
     const Operand *op;
 };
-
-// A nested activation that calls its own formula (plain recursion) continues in the
-// same dispatch loop instead of recursing on the machine stack: the caller's place
-// is kept here and taken back at the callee's OpEnd. Frames still come from the
-// domain's evaluation stack exactly as for any nested activation; when this table is
-// full, calls recurse on the machine stack as before.
-struct SelfReturn {
-    const std::uint8_t *pc;  // at the call's copy-back markers
-    const Operand *op;       // at its copy-back operands
-    const void *kc;
-    void *args, *P, *F;
-    int saved;  // evaluation stack usage before the callee's frame
-};
-constexpr int kSelfCallMax = 1024;
-SelfReturn selfCalls[kSelfCallMax];
-int selfCallsUsed = 0;
 
 // Copy-back entries after a call: (marker byte; source, destination operands) until
 // a 0 marker. Marker 2 names a variable; any other marker a cell address.
@@ -213,17 +188,43 @@ inline typename D::Value Apply(unsigned k, typename D::Value a, typename D::Valu
     }
 }
 
-#if QUOREL_COMPUTED_GOTO
-#define vmdispatch(x) goto *jump[x];
-#define vmcase(l) L_##l:
-#define vmbreak vmdispatch(*pc++)
-#else
-#define vmdispatch(x) switch (x)
-#define vmcase(l) case l:
-// Not `break`: the fused steps leave from inside do-while blocks, where a break would
-// only end the block and fall into the next case.
-#define vmbreak goto L_dispatch
-#endif
+// A nested activation that calls its own formula (plain recursion) continues in the
+// same dispatch loop instead of recursing on the machine stack: the in-place frame
+// that EvaluateNested would set up, entered without leaving the loop, and the
+// caller's place kept in the engine's table until the callee's OpEnd. Anything
+// unusual (another formula, an unusable one, a full evaluation stack, a full table)
+// is left to the general call path, which reports what has to be reported: then
+// nothing has changed and the result is false.
+template <class D>
+QUOREL_INLINE bool SelfCall(volatile Cold &cold, typename D::Value *Vs, Operand pl, Operand sf,
+                            const std::uint8_t *&pc, const Operand *&op,
+                            const typename D::Value *&kc, typename D::Value *&top,
+                            typename D::Value &tos, typename D::Value *&P, typename D::Value *&F) {
+    using V = typename D::Value;
+    const Operand *const in = cold.ints;
+    if (reinterpret_cast<CompiledFormula *>(op[0]) != cold.f || in[CodeStart] < 0 ||
+        g.eval.selfCallsUsed >= kSelfCallMax)
+        return false;
+    EvalStack &st = StackOf(D::type);
+    Operand size = in[VarCount] - pl + (in[ValueCount] - in[StackBase]) + 1;
+    if (static_cast<long long>(st.used) + size >= st.max) return false;
+    V *args = top - op[1];
+    g.eval.selfCalls[g.eval.selfCallsUsed++] = {pc, op + 2, kc, args, P, F, st.used};
+    P = args;
+    F = static_cast<V *>(st.data) + st.used - pl - 1;
+    st.used += static_cast<int>(size);
+    ++st.nestedDepth;
+    ZeroAutomatics(F, pl, sf, in[VarCount]);
+    std::uint8_t *const cd = cold.code;
+    cd[RunStateByte] = RunNested;
+    cold.S = F + in[VarCount];
+    pc = cd + in[CodeStart];
+    op = in + OperandStart;
+    kc = Vs + in[VarCount];
+    top = static_cast<V *>(cold.S) - 1;
+    tos = Arith<D>::Zero();
+    return true;
+}
 
 // Runs the instructions of one activation and returns the top element at OpEnd.
 // The outermost activation (the host's hot path) starts and ends here, so a call
@@ -239,7 +240,7 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
     using A = Arith<D>;
     using V = typename D::Value;
     if constexpr (!Nested) {
-        if (activations >= kMaxActivations) {
+        if (g.eval.activations >= kMaxActivations) {
             ReportFormulaErr(D::type, "StackOverFlow", D::type, f);
             return A::Zero();
         }
@@ -252,7 +253,7 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
     const Operand pl = ints[ParamLast];
     const Operand sf = Nested ? ints[StaticFirst] : 0;  // the outermost never needs it
     V *const S = Nested ? F + ints[VarCount] : Vs + ints[StackBase];
-    const int selfBase = selfCallsUsed;
+    const int selfBase = g.eval.selfCallsUsed;
     const std::uint8_t *pc = code + ints[CodeStart];
     const Operand *op = ints + OperandStart;
     const V *kc = Vs + ints[VarCount];
@@ -292,7 +293,12 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
         Cursor c = __VA_ARGS__(frame(), Cursor{pc, op}, args); \
         pc = c.pc, op = c.op, top = args;                      \
         tos = *top;                                            \
+        if (Stopping()) goto L_stop;                           \
     }
+// A step where work repeats (a loop's back-edge, a formula call): the one place a
+// stopped evaluation is noticed.
+#define STEP() \
+    if (StepStops(D::type, cold.f)) goto L_stop
 // An operand followed by a binary operation from OpAdd to OpNe (x+1, 2*x, a/b,
 // x^2, x>y) is applied at once: the same arithmetic on the same values, minus one round
 // trip through the stack and one dispatch. A variable followed by a constant and
@@ -321,121 +327,8 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
         }                                               \
         PUSH_OR_APPLY(b);                               \
     } while (0)
-// Recursion from a nested activation: the in-place frame that EvaluateNested would
-// set up, entered without leaving the loop. Anything unusual (an unusable formula, a
-// full evaluation stack, a full SelfReturn table) takes the general call path, which
-// reports what has to be reported.
-#define SELF_CALL()                                                                       \
-    if constexpr (Nested) {                                                               \
-        const Operand *const in = cold.ints;                                              \
-        if (reinterpret_cast<CompiledFormula *>(op[0]) == cold.f && in[CodeStart] >= 0 && \
-            selfCallsUsed < kSelfCallMax) {                                               \
-            EvalStack &st = StackOf(D::type);                                             \
-            Operand size = in[VarCount] - pl + (in[ValueCount] - in[StackBase]) + 1;      \
-            if (static_cast<long long>(st.used) + size < st.max) {                        \
-                V *args = top - op[1];                                                    \
-                selfCalls[selfCallsUsed++] = {pc, op + 2, kc, args, P, F, st.used};       \
-                P = args;                                                                 \
-                F = static_cast<V *>(st.data) + st.used - pl - 1;                         \
-                st.used += static_cast<int>(size);                                        \
-                ++st.nestedDepth;                                                         \
-                ZeroAutomatics(F, pl, sf, in[VarCount]);                                  \
-                std::uint8_t *const cd = cold.code;                                       \
-                cd[RunStateByte] = RunNested;                                             \
-                cold.S = F + in[VarCount];                                                \
-                pc = cd + in[CodeStart];                                                  \
-                op = in + OperandStart;                                                   \
-                kc = Vs + in[VarCount];                                                   \
-                top = STACK() - 1;                                                        \
-                tos = A::Zero();                                                          \
-                goto L_dispatch;                                                          \
-            }                                                                             \
-        }                                                                                 \
-    }
-
-#if QUOREL_COMPUTED_GOTO
-#define IN(c) ((c) < OpIntrinsicBase + D::intrinsicCount ? &&L_##c : &&L_bad)
-#define BAD4 &&L_bad, &&L_bad, &&L_bad, &&L_bad
-#define BAD16 BAD4, BAD4, BAD4, BAD4
-#define BAD64 BAD16, BAD16, BAD16, BAD16
-    static const void *const jump[256] = {&&L_OpEnd,
-                                          &&L_OpPushConst,
-                                          &&L_OpPushVar,
-                                          &&L_OpPushCommon,
-                                          &&L_OpAdd,
-                                          &&L_OpSub,
-                                          &&L_OpMul,
-                                          &&L_OpDiv,
-                                          &&L_OpPow,
-                                          &&L_OpGt,
-                                          &&L_OpGe,
-                                          &&L_OpLt,
-                                          &&L_OpLe,
-                                          &&L_OpEq,
-                                          &&L_OpNe,
-                                          &&L_OpAnd,
-                                          &&L_OpOr,
-                                          &&L_OpNot,
-                                          &&L_OpStoreVar,
-                                          &&L_OpStoreCommon,
-                                          &&L_OpCallIntFor,
-                                          &&L_OpCallRealFor,
-                                          &&L_OpCallComplexFor,
-                                          &&L_OpCallFun,
-                                          &&L_OpCommaList,
-                                          &&L_OpIfTest,
-                                          &&L_OpIfEnd,
-                                          &&L_OpWhileTest,
-                                          &&L_OpWhileEnd,
-                                          &&L_OpBreak,
-                                          &&L_OpContinue,
-                                          &&L_OpUntilTest,
-                                          &&L_OpWhichTest,
-                                          &&L_OpWhichTaken,
-                                          &&L_OpWhichFail,
-                                          &&L_OpWhichDefault,
-                                          &&L_OpNeg,
-                                          &&L_OpIncVar,
-                                          &&L_OpDecVar,
-                                          &&L_OpIncCommon,
-                                          &&L_OpDecCommon,
-                                          &&L_OpVarInc,
-                                          &&L_OpVarDec,
-                                          &&L_OpCommonInc,
-                                          &&L_OpCommonDec,
-                                          &&L_bad,
-                                          IN(46),
-                                          IN(47),
-                                          IN(48),
-                                          IN(49),
-                                          IN(50),
-                                          IN(51),
-                                          IN(52),
-                                          IN(53),
-                                          IN(54),
-                                          IN(55),
-                                          IN(56),
-                                          IN(57),
-                                          IN(58),
-                                          IN(59),
-                                          IN(60),
-                                          BAD64,
-                                          BAD64,
-                                          BAD64,
-                                          &&L_bad,
-                                          &&L_bad,
-                                          &&L_bad};
-    static_assert(sizeof jump / sizeof jump[0] == 256);
-#undef IN
-#define INTR(c)                                      \
-    vmcase(c) *top = tos = A::template Intr<c>(tos); \
-    vmbreak;
-#else
-#define INTR(c)                                                         \
-    vmcase(c) if (c >= OpIntrinsicBase + D::intrinsicCount) goto L_bad; \
-    *top = tos = A::template Intr<c>(tos);                              \
-    vmbreak;
-#endif
+    QUOREL_JUMP_TABLE(jump);
+#define INTR(c) vmintrinsic(c, *top = tos = A::template Intr<c>(tos))
 
 L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
     QUOREL_UNUSED_LABEL;
@@ -474,17 +367,26 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             vmcase(OpStoreCommon) * cell(*op++) = tos;
             vmbreak;
             vmcase(OpCallIntFor) {
-                if constexpr (D::type == DomainInt) SELF_CALL()
+                STEP();
+                if constexpr (Nested && D::type == DomainInt) {
+                    if (SelfCall<D>(cold, Vs, pl, sf, pc, op, kc, top, tos, P, F)) goto L_dispatch;
+                }
                 CALL(CallFormula<D, IntDomain>)
             }
             vmbreak;
             vmcase(OpCallRealFor) {
-                if constexpr (D::type == DomainReal) SELF_CALL()
+                STEP();
+                if constexpr (Nested && D::type == DomainReal) {
+                    if (SelfCall<D>(cold, Vs, pl, sf, pc, op, kc, top, tos, P, F)) goto L_dispatch;
+                }
                 CALL(CallFormula<D, RealDomain>)
             }
             vmbreak;
             vmcase(OpCallComplexFor) {
-                if constexpr (D::type == DomainComplex) SELF_CALL()
+                STEP();
+                if constexpr (Nested && D::type == DomainComplex) {
+                    if (SelfCall<D>(cold, Vs, pl, sf, pc, op, kc, top, tos, P, F)) goto L_dispatch;
+                }
                 CALL(CallFormula<D, ComplexDomain>)
             }
             vmbreak;
@@ -493,6 +395,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 Cursor c = CallFunction<D>(frame(), cold.f, Cursor{pc, op}, args);
                 pc = c.pc, op = c.op, top = args;
                 tos = *top;
+                if (Stopping()) goto L_stop;  // a built-in's loop, or the host's call back
             }
             vmbreak;
             vmcase(OpCommaList) vmcase(OpWhichDefault) {
@@ -521,6 +424,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             }
             vmbreak;
             vmcase(OpWhileEnd) {
+                STEP();
                 top = STACK() + op[2];
                 RELOAD();
                 JUMP(op[0], op[1], op[3]);
@@ -536,6 +440,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 if (ErrPending()) {
                     pc = cold.code + cold.ints[CodeLength] - 1;  // the final OpEnd
                 } else {
+                    STEP();
                     top = STACK() + op[2];
                     RELOAD();
                     JUMP(op[0], op[1], op[3]);
@@ -544,6 +449,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             vmbreak;
             vmcase(OpUntilTest) {  // operands K, T, C, I
                 if (!A::Truth(tos) && !ErrPending()) {
+                    STEP();
                     top = STACK() + op[0];
                     RELOAD();
                     JUMP(op[1], op[2], op[3]);
@@ -647,14 +553,24 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
 #endif
         }
     }
+L_stop:  // stopped: every recursive activation of this loop ends at once, with 0
+    if constexpr (Nested) {
+        EvalStack &st = StackOf(D::type);
+        while (g.eval.selfCallsUsed > selfBase) {
+            st.used = g.eval.selfCalls[--g.eval.selfCallsUsed].saved;
+            --st.nestedDepth;
+        }
+    }
+    if constexpr (!Nested) cold.code[RunStateByte] = RunIdle;
+    return A::Zero();
 L_bad:  // a code byte no compiler emits: end the activation rather than guess
 L_done:
     V result = top >= STACK() ? *top : A::Zero();
     if constexpr (Nested) {
-        if (selfCallsUsed > selfBase) {
+        if (g.eval.selfCallsUsed > selfBase) {
             // The end of a recursive activation entered by SELF_CALL: as at the end
             // of EvaluateNested, then the caller's copy-back entries and result.
-            const SelfReturn &r = selfCalls[--selfCallsUsed];
+            const SelfReturn &r = g.eval.selfCalls[--g.eval.selfCallsUsed];
             EvalStack &st = StackOf(D::type);
             std::uint8_t *const cd = cold.code;
             if (cd[RunStateByte] == RunOuter) cd[RunStateByte] = RunIdle;
@@ -679,7 +595,7 @@ L_done:
 #undef RELOAD
 #undef BINARY
 #undef CALL
-#undef SELF_CALL
+#undef STEP
 #undef STACK
 #undef PUSH_OR_APPLY
 #undef VAR_CONST_OR_PUSH
@@ -699,7 +615,7 @@ QUOREL_NOINLINE typename D::Value EvaluateNested(CompiledFormula *f, typename D:
     const Operand pl = ints[ParamLast], vc = ints[VarCount], sf = ints[StaticFirst];
     Operand size = (copy ? vc : vc - pl) + (ints[ValueCount] - ints[StackBase]) + 1;
     const int saved = st.used;
-    if (static_cast<long long>(saved) + size >= st.max || activations >= kMaxActivations) {
+    if (static_cast<long long>(saved) + size >= st.max || g.eval.activations >= kMaxActivations) {
         ReportFormulaErr(D::type, "StackOverFlow", D::type, f);
         return Arith<D>::Zero();
     }
@@ -742,6 +658,15 @@ QUOREL_NOINLINE typename D::Value BadHandle() {
     return Arith<D>::Zero();
 }
 
+// An evaluation the host started: the one stopped evaluation gives 0, whatever its
+// activations returned while they unwound.
+template <class D>
+QUOREL_NOINLINE typename D::Value Outermost(CompiledFormula *f, typename D::Value *para) {
+    RunScope scope;
+    typename D::Value r = Run<D, false>(f, para, nullptr);
+    return Stopping() ? Arith<D>::Zero() : r;
+}
+
 // A formula calling a formula of its own domain. A running callee goes nested and
 // uses the arguments where they stand on the caller's stack, which stays valid
 // for the whole call; this is the in-place mode without the detour through the
@@ -765,7 +690,10 @@ typename D::Value Evaluate(CompiledFormula *f, typename D::Value *para) {
     auto *own = static_cast<typename D::Value *>(f->values);
     if (void *prog = FindProgram(f)) return RunProgram<D>(prog, para ? para : own);
     if (f->ints[CodeStart] < 0) return Unusable<D>(f);
-    if (f->code[RunStateByte] == RunIdle) return Run<D, false>(f, para ? para : own, nullptr);
+    if (f->code[RunStateByte] == RunIdle) {
+        if (!g.eval.run.active) return Outermost<D>(f, para ? para : own);
+        return Run<D, false>(f, para ? para : own, nullptr);
+    }
     EvalStack &st = StackOf(D::type);
     bool copy = st.copyArgs != 0;
     st.copyArgs = 1;
@@ -798,10 +726,10 @@ typename D::Value FoldTiny(std::uint8_t op, int pushes, typename D::Value a, typ
     // The fragment calls nothing, so the bound on nested calls is not its business: a
     // host function deep in a recursion may compile too. Refused, it would fail the
     // compile and leave the error slot naming this record, which dies with the call.
-    const int outer = activations;
-    activations = 0;
+    const int outer = g.eval.activations;
+    g.eval.activations = 0;
     typename D::Value r = Evaluate<D>(&rec, nullptr);
-    activations = outer;
+    g.eval.activations = outer;
     return r;
 }
 

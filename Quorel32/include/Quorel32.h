@@ -117,7 +117,9 @@ enum QuorelRunErrType {
     QUOREL_RUNERR_COMPLEX = 3,          /* a complex built-in or the complex evaluator */
     QUOREL_RUNERR_FORMULA_DELETED = 4,  /* the formula calls a formula deleted since */
     QUOREL_RUNERR_FUNCTION_DELETED = 5, /* the formula calls a host function deleted since */
-    QUOREL_RUNERR_BAD_HANDLE = 6        /* an evaluator got NULL or another domain's handle */
+    QUOREL_RUNERR_BAD_HANDLE = 6,       /* an evaluator got NULL or another domain's handle */
+    QUOREL_RUNERR_INTERRUPTED = 7,      /* InterruptQuorel stopped the evaluation */
+    QUOREL_RUNERR_STEP_LIMIT = 8        /* the evaluation used up its SetRunLimit steps */
 };
 /* QuorelErrorText's code for a run-time error type, apart from the compile results. */
 #define QUOREL_RUNERR_CODE(type) (1000 + (type))
@@ -235,6 +237,27 @@ QUOREL_API QuorelComplex *QUOREL_CALL ComplexCal(QuorelComplex *result, void *hF
  * that are not plain must not run on two threads at once. */
 QUOREL_API int QUOREL_CALL RealCalBatch(void *hFor, int n, const double *const *columns,
                                         double *results);
+
+/* Stopping a runaway evaluation. Steps are counted where work repeats: each loop
+ * iteration, each call of a formula, each point of sum, pro, DataSum and DataPro, each
+ * refinement of SimpIntegrate; a formula without loops or calls has no checks and pays
+ * nothing. A stopped evaluation unwinds every activation (all domains, nested calls,
+ * built-ins in progress, host functions' calls back into the engine) without running
+ * anything further; the outermost RealCal, IntCal or ComplexCal returns 0 (0+0i), a
+ * batch gives 0 for the stopped and the remaining points, and the run-time error slot
+ * holds QUOREL_RUNERR_INTERRUPTED or QUOREL_RUNERR_STEP_LIMIT with the formula that was
+ * running (replacing an error recorded earlier in that evaluation). Statics, module
+ * variables and the recursion stacks stay usable.
+ *
+ * InterruptQuorel stops the evaluation under way at its next check. It only sets an
+ * atomic flag, so it may be called from any thread or from a signal handler. With
+ * nothing running it does nothing; the request ends with the evaluation it named.
+ *
+ * SetRunLimit gives each outermost evaluation (each point of a batch) at most `steps`
+ * steps; 0, the default, or a negative number means no limit. The limit stays through
+ * InitQuorel and FreeQuorel. */
+QUOREL_API void QUOREL_CALL InterruptQuorel(void);
+QUOREL_API void QUOREL_CALL SetRunLimit(long long steps);
 
 /* Modules, constants and host functions */
 QUOREL_API bool QUOREL_CALL LockModule(int module, LockFn lock, bool doLock);

@@ -34,7 +34,7 @@ TEST(CppApi, CompileErrorCarriesCodeOffsetsAndCaret) {
         EXPECT_EQ(caret.size(), static_cast<std::size_t>(e.end() + 1));
     }
     // A pending run-time error places nothing: no caret line.
-    SetRunErr(7, nullptr, 0, 0, nullptr);
+    SetRunErr(77, nullptr, 0, 0, nullptr);
     try {
         Quorel::RealFormula f("1");
         FAIL();
@@ -44,7 +44,7 @@ TEST(CppApi, CompileErrorCarriesCodeOffsetsAndCaret) {
     }
     auto err = engine.runError();
     ASSERT_TRUE(err.has_value());
-    EXPECT_EQ(err->type, 7);
+    EXPECT_EQ(err->type, 77);
     EXPECT_EQ(err->text(), nullptr);
     EXPECT_FALSE(engine.runError().has_value());
     EXPECT_THROW(Quorel::Engine(), std::logic_error);

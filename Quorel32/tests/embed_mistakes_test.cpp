@@ -52,12 +52,12 @@ TEST(ErrorText, EveryCodeHasItsOwnTextAndOthersNone) {
         ASSERT_NE(t, nullptr) << code;
         EXPECT_TRUE(seen.insert(t).second) << "shared text for " << code;
     }
-    for (int type = QUOREL_RUNERR_NONE; type <= QUOREL_RUNERR_BAD_HANDLE; ++type) {
+    for (int type = QUOREL_RUNERR_NONE; type <= QUOREL_RUNERR_STEP_LIMIT; ++type) {
         const char *t = QuorelErrorText(QUOREL_RUNERR_CODE(type));
         ASSERT_NE(t, nullptr) << type;
         if (type != QUOREL_RUNERR_NONE) EXPECT_TRUE(seen.insert(t).second) << type;
     }
-    for (int code : {-3, -1, 37, 999, QUOREL_RUNERR_CODE(-1), QUOREL_RUNERR_CODE(7), 1 << 30})
+    for (int code : {-3, -1, 37, 999, QUOREL_RUNERR_CODE(-1), QUOREL_RUNERR_CODE(9), 1 << 30})
         EXPECT_EQ(QuorelErrorText(code), nullptr) << code;
 }
 

@@ -173,6 +173,25 @@ TEST(FlowFuzz, SessionsNeverCrashAndKeepTheirHistory) {
     }
 }
 
+namespace {
+
+// Whatever the bytes and offsets, the mark is the text on one line (control characters
+// shown as "?") and under it at least one caret, so a terminal shows both whole.
+void expectTwoLineMark(const std::string &text, int begin, int end) {
+    std::string mark = markFaultyText(text, begin, end);
+    size_t first = mark.find('\n');
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(first, text.size() + 4) << begin << " " << end;
+    std::string carets = mark.substr(first + 1);
+    ASSERT_FALSE(carets.empty());
+    EXPECT_EQ(carets.back(), '\n');
+    carets.pop_back();
+    EXPECT_NE(carets.find('^'), std::string::npos);
+    EXPECT_EQ(carets.find_first_not_of(" ^"), std::string::npos) << begin << " " << end;
+}
+
+}  // namespace
+
 TEST(FlowFuzz, ConsoleTakesAnyInput) {
     TempDir dir;
     Locations where = inDir(dir);
@@ -224,7 +243,8 @@ TEST(FlowFuzz, ConsoleTakesAnyInput) {
             EXPECT_TRUE(status == 0 || status == 1 || status == 2) << status;
             EXPECT_EQ(engine.open, 0);
             EXPECT_EQ(status != 0, !err.str().empty()) << err.str();
-            for (int b = -3; b < 6; ++b) (void)markFaultyText(f.bytes(6), b, f.between(-3, 8));
+            std::string faulty = f.bytes(6);
+            for (int b = -3; b < 6; ++b) expectTwoLineMark(faulty, b, f.between(-3, 8));
         }
     }
 }
@@ -255,20 +275,19 @@ TEST(FlowFuzz, RealEngineTakesAnyText) {
         Fuzz f(14000 + round);
         for (int i = 0; i < 500; ++i) {
             std::string expr = engineText(f, {});
+            // Each calculation is a whole engine cycle: nothing carries over to the next.
             EngineResult r = evaluateExpression(library, expr);
-            if (!r.ok) {
-                EXPECT_NE(r.code, 0) << expr;
-                (void)markFaultyText(expr, r.errBegin, r.errEnd);
-            } else {
-                (void)MoneyText(ThroughText(r.value));
-            }
-            std::string body = engineText(f, {"x", "y"});
-            EngineResult g =
-                evaluateFormula(library, "F(x,y)=" + body,
-                                "F(" + engineText(f, {}) + "," + engineText(f, {}) + ")");
-            if (!g.ok) {
-                EXPECT_TRUE(g.failedLine == 1 || g.failedLine == 2) << body;
-            }
+            EngineResult again = evaluateExpression(library, expr);
+            EXPECT_EQ(r.ok, again.ok) << expr;
+            EXPECT_EQ(r.code, again.code) << expr;
+            if (r.ok && !std::isnan(r.value)) EXPECT_EQ(r.value, again.value) << expr;
+            if (r.ok) (void)MoneyText(ThroughText(r.value));
+            // A definition refused with one use is refused with any other.
+            std::string line1 = "F(x,y)=" + engineText(f, {"x", "y"});
+            EngineResult g = evaluateFormula(
+                library, line1, "F(" + engineText(f, {}) + "," + engineText(f, {}) + ")");
+            EXPECT_EQ(g.failedLine == 1, evaluateFormula(library, line1, "F(1,2)").failedLine == 1)
+                << line1;
         }
     }
 }
