@@ -1,5 +1,6 @@
 // Evaluation and compile speed of real expressions of two parameters, side by side
-// with the same expressions as native C++ and, when installed, muparser and fparser.
+// with the same expressions as native C++ and, when available, ExprTk, muparser and
+// fparser.
 //
 //   build/bench/expr_bench --benchmark_filter=Eval
 //
@@ -13,7 +14,11 @@
 #include <vector>
 
 #include "Quorel32.h"
+#include "expr_set.h"
 
+#if HAVE_EXPRTK
+#include "exprtk_peer.h"
+#endif
 #if HAVE_MUPARSER
 #include <muParser.h>
 #endif
@@ -23,60 +28,8 @@
 
 namespace {
 
-struct Expr {
-    const char *quorel;   // body in our language; compiled as (x,y)=body
-    const char *muparser;
-    const char *fparser;
-    double (*native)(double x, double y);
-};
-
-inline double lg(double v) { return std::log10(v); }
-
-const Expr kExprs[] = {
-    {"x+y", "x+y", "x+y", [](double x, double y) { return x + y; }},
-    {"x*y+1", "x*y+1", "x*y+1", [](double x, double y) { return x * y + 1; }},
-    {"(y+x/y)*(x-y/x)", "(y+x/y)*(x-y/x)", "(y+x/y)*(x-y/x)",
-     [](double x, double y) { return (y + x / y) * (x - y / x); }},
-    {"((1.23*(x^2))/y)-123.123", "((1.23*(x^2))/y)-123.123", "((1.23*(x^2))/y)-123.123",
-     [](double x, double y) { return ((1.23 * std::pow(x, 2)) / y) - 123.123; }},
-    {"x^2+y^2", "x^2+y^2", "x^2+y^2",
-     [](double x, double y) { return std::pow(x, 2) + std::pow(y, 2); }},
-    {"sqrt(111.111-sin(2*x)+cos(3.14159/y)/333.333)",
-     "sqrt(111.111-sin(2*x)+cos(3.14159/y)/333.333)",
-     "sqrt(111.111-sin(2*x)+cos(3.14159/y)/333.333)",
-     [](double x, double y) {
-         return std::sqrt(111.111 - std::sin(2 * x) + std::cos(3.14159 / y) / 333.333);
-     }},
-    {"sin(x)*cos(y)+tan(x/7)", "sin(x)*cos(y)+tan(x/7)", "sin(x)*cos(y)+tan(x/7)",
-     [](double x, double y) { return std::sin(x) * std::cos(y) + std::tan(x / 7); }},
-    {"exp(-x*x/10)*ln(y+2)", "exp(-x*x/10)*ln(y+2)", "exp(-x*x/10)*log(y+2)",
-     [](double x, double y) { return std::exp(-x * x / 10) * std::log(y + 2); }},
-    {"abs(x-y)/(1+abs(x+y))", "abs(x-y)/(1+abs(x+y))", "abs(x-y)/(1+abs(x+y))",
-     [](double x, double y) { return std::fabs(x - y) / (1 + std::fabs(x + y)); }},
-    {"(x+1)*(x+2)*(x+3)*(y+1)*(y+2)/(y+3)", "(x+1)*(x+2)*(x+3)*(y+1)*(y+2)/(y+3)",
-     "(x+1)*(x+2)*(x+3)*(y+1)*(y+2)/(y+3)",
-     [](double x, double y) { return (x + 1) * (x + 2) * (x + 3) * (y + 1) * (y + 2) / (y + 3); }},
-    {"(x>y)*x+(x<=y)*y", "(x>y)*x+(x<=y)*y", "(x>y)*x+(x<=y)*y",
-     [](double x, double y) { return (x > y) * x + (x <= y) * y; }},
-    {"atan(x/(abs(y)+1))+lg(abs(x*y)+1)*2.5", "atan(x/(abs(y)+1))+log10(abs(x*y)+1)*2.5",
-     "atan(x/(abs(y)+1))+log10(abs(x*y)+1)*2.5",
-     [](double x, double y) {
-         return std::atan(x / (std::fabs(y) + 1)) + lg(std::fabs(x * y) + 1) * 2.5;
-     }},
-    {"(x*x*x-3*x*y+y*y)/(1+x*x)+sqrt(abs(x*y))*sin(x+y)-cos(x-y)*exp(-(x*x)/100)+lg(abs(y)+1)"
-     "*atan(x/(abs(y)+1))",
-     "(x*x*x-3*x*y+y*y)/(1+x*x)+sqrt(abs(x*y))*sin(x+y)-cos(x-y)*exp(-(x*x)/100)+log10(abs(y)+1)"
-     "*atan(x/(abs(y)+1))",
-     "(x*x*x-3*x*y+y*y)/(1+x*x)+sqrt(abs(x*y))*sin(x+y)-cos(x-y)*exp(-(x*x)/100)+log10(abs(y)+1)"
-     "*atan(x/(abs(y)+1))",
-     [](double x, double y) {
-         return (x * x * x - 3 * x * y + y * y) / (1 + x * x) +
-                std::sqrt(std::fabs(x * y)) * std::sin(x + y) -
-                std::cos(x - y) * std::exp(-(x * x) / 100) +
-                lg(std::fabs(y) + 1) * std::atan(x / (std::fabs(y) + 1));
-     }},
-};
-constexpr int kExprCount = sizeof(kExprs) / sizeof(kExprs[0]);
+using exprset::kExprCount;
+using exprset::kExprs;
 
 // The (x, y) grid every evaluation benchmark walks.
 struct Grid {
@@ -105,7 +58,9 @@ void Sweep(benchmark::State &state, Fn &&eval) {
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-std::string QuorelText(const Expr &e) { return std::string("(x,y)=") + e.quorel; }
+std::string QuorelText(const Expr &e) {
+    return std::string("(x,y)=") + e.quorel;
+}
 
 void BM_EvalQuorel(benchmark::State &state) {
     const Expr &e = kExprs[state.range(0)];
@@ -149,6 +104,32 @@ void BM_CompileQuorel(benchmark::State &state) {
     FreeQuorel();
     state.SetItemsProcessed(state.iterations());
 }
+
+#if HAVE_EXPRTK
+void BM_EvalExprtk(benchmark::State &state) {
+    const Expr &e = kExprs[state.range(0)];
+    double x = 0, y = 0;
+    ExprtkPeer *p = ExprtkCompile(e.exprtk, &x, &y);
+    if (!p) {
+        state.SkipWithError("ExprTk parse error");
+        return;
+    }
+    const int nx = static_cast<int>(kGrid.xs.size()), ny = static_cast<int>(kGrid.ys.size());
+    double sink = 0;
+    for (auto _ : state) sink += ExprtkSweep(p, kGrid.xs.data(), nx, kGrid.ys.data(), ny);
+    benchmark::DoNotOptimize(sink);
+    state.counters["per_eval"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * nx * ny),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    ExprtkFree(p);
+}
+
+void BM_CompileExprtk(benchmark::State &state) {
+    const Expr &e = kExprs[state.range(0)];
+    for (auto _ : state) benchmark::DoNotOptimize(ExprtkCompileOnly(e.exprtk));
+    state.SetItemsProcessed(state.iterations());
+}
+#endif
 
 #if HAVE_MUPARSER
 void BM_EvalMuparser(benchmark::State &state) {
@@ -205,6 +186,13 @@ void BM_CompileFparser(benchmark::State &state) {
 #endif
 
 // Every implementation must agree before its speed means anything.
+bool Agrees(const char *who, int i, double x, double y, double v) {
+    double n = kExprs[i].native(x, y);
+    if (std::fabs(v - n) <= 1e-9 * (1 + std::fabs(n))) return true;
+    std::fprintf(stderr, "%s, expression %d at (%g, %g): %.17g != %.17g\n", who, i, x, y, v, n);
+    return false;
+}
+
 bool CheckAgreement() {
     bool ok = true;
     InitQuorel();
@@ -218,16 +206,50 @@ bool CheckAgreement() {
             ok = false;
             continue;
         }
-        for (double x : {-1.3, 0.4, 2.9})
-            for (double y : {0.8, 1.7}) {
-                para[0] = x;
-                para[1] = y;
-                double q = RealCal(h, para), n = e.native(x, y);
-                if (std::fabs(q - n) > 1e-9 * (1 + std::fabs(n))) {
-                    std::fprintf(stderr, "expression %d: %.17g != %.17g\n", i, q, n);
+        double x = 0, y = 0;
+#if HAVE_EXPRTK
+        ExprtkPeer *xt = ExprtkCompile(e.exprtk, &x, &y);
+        if (!xt) std::fprintf(stderr, "ExprTk cannot parse expression %d\n", i);
+        ok = ok && xt;
+#endif
+#if HAVE_MUPARSER
+        mu::Parser mp;
+        mp.DefineVar("x", &x);
+        mp.DefineVar("y", &y);
+        mp.SetExpr(e.muparser);
+#endif
+#if HAVE_FPARSER
+        FunctionParser fp;
+        if (fp.Parse(e.fparser, "x,y") >= 0) {
+            std::fprintf(stderr, "fparser cannot parse expression %d\n", i);
+            ok = false;
+        }
+        fp.Optimize();
+#endif
+        for (double xv : {-1.3, 0.4, 2.9})
+            for (double yv : {0.8, 1.7}) {
+                para[0] = x = xv;
+                para[1] = y = yv;
+                ok = Agrees("engine", i, x, y, RealCal(h, para)) && ok;
+#if HAVE_EXPRTK
+                if (xt) ok = Agrees("ExprTk", i, x, y, ExprtkValue(xt)) && ok;
+#endif
+#if HAVE_MUPARSER
+                try {
+                    ok = Agrees("muparser", i, x, y, mp.Eval()) && ok;
+                } catch (const mu::Parser::exception_type &err) {
+                    std::fprintf(stderr, "muparser, expression %d: %s\n", i, err.GetMsg().c_str());
                     ok = false;
                 }
+#endif
+#if HAVE_FPARSER
+                double v[2] = {x, y};
+                ok = Agrees("fparser", i, x, y, fp.Eval(v)) && ok;
+#endif
             }
+#if HAVE_EXPRTK
+        ExprtkFree(xt);
+#endif
     }
     FreeQuorel();
     return ok;
@@ -242,6 +264,10 @@ void ExprArgs(benchmark::internal::Benchmark *b) {
 BENCHMARK(BM_EvalNative)->Apply(ExprArgs);
 BENCHMARK(BM_EvalQuorel)->Apply(ExprArgs);
 BENCHMARK(BM_CompileQuorel)->Apply(ExprArgs);
+#if HAVE_EXPRTK
+BENCHMARK(BM_EvalExprtk)->Apply(ExprArgs);
+BENCHMARK(BM_CompileExprtk)->Apply(ExprArgs);
+#endif
 #if HAVE_MUPARSER
 BENCHMARK(BM_EvalMuparser)->Apply(ExprArgs);
 BENCHMARK(BM_CompileMuparser)->Apply(ExprArgs);

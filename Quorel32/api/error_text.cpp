@@ -53,8 +53,8 @@ const char *const kRunTexts[] = {
     "the formula calls a formula that has been deleted; compile it again",
     "the formula calls a function that has been deleted; compile it again",
     "not a formula handle of this domain (NULL, or compiled for another domain)",
-    "interrupted",
-    "step limit reached",
+    "the evaluation was interrupted (InterruptQuorel)",
+    "the evaluation used up its step limit (SetRunLimit)",
 };
 
 template <class T, int N>

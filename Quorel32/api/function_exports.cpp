@@ -13,7 +13,7 @@ QUOREL_API int QUOREL_CALL SetFunction(int keyType, const char *name, void *func
 }
 
 QUOREL_API int QUOREL_CALL SetConst(int keyType, const char *name, void *value) {
-    if (keyType < KeyIntConst || keyType > KeyComplexConst) return 4;
+    if (keyType < KeyIntConst || keyType > KeyComplexConst) return QUOREL_SET_BAD_TYPE;
     return RegisterConst(keyType, name, KeyLen(name), value, HostConstDeleter);
 }
 

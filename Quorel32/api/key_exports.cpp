@@ -95,27 +95,28 @@ bool AnyKeyOfType(int type) {
 }
 
 int Lock(int type, KeyDeleter del, LockFn lock) {
-    if (FindTypeLock(type) || AnyKeyOfType(type)) return 1;
+    if (FindTypeLock(type) || AnyKeyOfType(type)) return QUOREL_LOCK_REFUSED;
     auto *rec = qnew<TypeLock>();
-    if (!rec) return 1;  // only a failed insert reports out of memory (2)
+    if (!rec) return QUOREL_LOCK_REFUSED;  // only a failed insert reports out of memory
     rec->del = del;
     rec->lock = lock;
     unsigned char key[4];
     LockKey(type, key);
     int r = KeyInsert(key, 4, KeyTypeLock, rec, FreeTypeLock, nullptr);
-    if (r != InsertNew) qfree(rec);
-    return r;
+    if (r == InsertNew) return QUOREL_LOCK_DONE;
+    qfree(rec);
+    return r == InsertNoMemory ? QUOREL_LOCK_NO_MEMORY : QUOREL_LOCK_REFUSED;
 }
 
 int Unlock(int type, LockFn lock) {
     TypeLock *rec = FindTypeLock(type);
-    if (!rec) return 0;
-    if (rec->lock != lock) return 1;
+    if (!rec) return QUOREL_LOCK_DONE;
+    if (rec->lock != lock) return QUOREL_LOCK_REFUSED;
     KeyRemoveTypeBelow(&g.root, type);
     unsigned char key[4];
     LockKey(type, key);
     KeyRemove(key, 4, KeyTypeLock);
-    return 0;
+    return QUOREL_LOCK_DONE;
 }
 
 }  // namespace
@@ -128,17 +129,19 @@ extern "C" {
 
 QUOREL_API int QUOREL_CALL InsertKey(const char *key, int len, int keyType, void *value,
                                      KeyDeleter del, void **valueInOut) {
-    if (IsReservedKeyType(keyType)) return 3;
-    if (TypeLock *lock = FindTypeLock(keyType); lock && lock->del != del) return 4;
-    if (len <= 0 || !key) return 6;
+    if (IsReservedKeyType(keyType)) return QUOREL_KEY_RESERVED_TYPE;
+    if (TypeLock *lock = FindTypeLock(keyType); lock && lock->del != del)
+        return QUOREL_KEY_TYPE_LOCKED;
+    if (len <= 0 || !key) return QUOREL_KEY_BAD_LENGTH;
     KeyEntry *e = nullptr;
     int r = KeyInsert(key, len, keyType, value, del, &e);
-    if (r == InsertNew) return 0;
-    if (r == InsertNoMemory) return 5;
-    bool keepExisting = !valueInOut || !*valueInOut || (keyType <= -256 && e->del != del);
+    if (r == InsertNew) return QUOREL_KEY_INSERTED;
+    if (r == InsertNoMemory) return QUOREL_KEY_NO_MEMORY;
+    bool keepExisting =
+        !valueInOut || !*valueInOut || (keyType <= QUOREL_KEY_PRIVATE && e->del != del);
     if (keepExisting) {
         if (valueInOut) *valueInOut = e->value;
-        return 1;
+        return QUOREL_KEY_EXISTS;
     }
     // Take the old value out of the entry before its delete function runs, so that a
     // delete function that looks the key up again never sees a value it has freed.
@@ -147,7 +150,7 @@ QUOREL_API int QUOREL_CALL InsertKey(const char *key, int len, int keyType, void
     e->value = value;
     e->del = del;
     if (oldDel) oldDel(old);
-    return 2;
+    return QUOREL_KEY_REPLACED;
 }
 
 QUOREL_API void *QUOREL_CALL SearchKey(const char *key, int len, int keyType) {
@@ -157,13 +160,13 @@ QUOREL_API void *QUOREL_CALL SearchKey(const char *key, int len, int keyType) {
 }
 
 QUOREL_API void QUOREL_CALL DeleteKey(const char *key, int len, int keyType) {
-    if (keyType < 256 || len <= 0 || !key) return;
+    if (keyType < QUOREL_KEY_HOST || len <= 0 || !key) return;
     KeyRemove(key, len, keyType);
 }
 
 QUOREL_API void QUOREL_CALL DeletePrivateKey(const char *key, int len, int keyType,
                                              KeyDeleter del) {
-    if (keyType > -256 || len <= 0 || !key) return;
+    if (keyType > QUOREL_KEY_PRIVATE || len <= 0 || !key) return;
     KeyEntry *e = KeySearch(key, len, keyType);
     if (e && e->del == del) KeyRemove(key, len, keyType);
 }
@@ -193,7 +196,7 @@ QUOREL_API void QUOREL_CALL EnumKeyTypeValue(int keyType, char *buffer, int size
 
 QUOREL_API int QUOREL_CALL LockKeyType(int keyType, KeyDeleter del, LockFn lock) {
     if (lock) lock();
-    if (IsReservedKeyType(keyType)) return 1;
+    if (IsReservedKeyType(keyType)) return QUOREL_LOCK_REFUSED;
     return del ? Lock(keyType, del, lock) : Unlock(keyType, lock);
 }
 

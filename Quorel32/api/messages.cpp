@@ -54,25 +54,25 @@ using namespace quorel;
 extern "C" QUOREL_API void *QUOREL_CALL ExMsgWithQuorel(int message, void *arg1, void *arg2,
                                                         void *arg3) {
     switch (message) {
-        case 1:
+        case QUOREL_MSG_CALLER_NAME:
             return AboutCaller(arg1, arg2, arg3, true);
-        case 2:
+        case QUOREL_MSG_FORMULA_NAME:
             return AboutHandle(arg1, arg2, true);
-        case 3:
+        case QUOREL_MSG_CALLER_MODULE:
             return AboutCaller(arg1, arg2, arg3, false);
-        case 4:
+        case QUOREL_MSG_FORMULA_MODULE:
             return AboutHandle(arg1, arg2, false);
-        case 5:
+        case QUOREL_MSG_SET_FREE_CALLBACK:
             g.freeCallback = reinterpret_cast<QuorelFreeCallback>(arg1);
             return nullptr;
-        case 6:
+        case QUOREL_MSG_CLEAR_FREE_CALLBACK:
             g.freeCallback = nullptr;
             return nullptr;
-        case 7:
+        case QUOREL_MSG_INT_CONST:
             return ConstantAddress(KeyIntConst, arg1);
-        case 8:
+        case QUOREL_MSG_REAL_CONST:
             return ConstantAddress(KeyRealConst, arg1);
-        case 9:
+        case QUOREL_MSG_COMPLEX_CONST:
             return ConstantAddress(KeyComplexConst, arg1);
         default:
             return nullptr;

@@ -20,7 +20,7 @@ int Finish(Ctx &c) {
     int stackBase = c.pool;
     int valueCount = stackBase + g.maxDepth;
     if (valueCount > ValueCap<D>(c)) return GrowValues;
-    if (ErrPending()) return OffErr(c, 36, 0, 0);  // raised by folding
+    if (ErrPending()) return OffErr(c, QUOREL_ERR_RUN_ERROR_PENDING, 0, 0);  // raised by folding
     Operand *ints = c.b.ints;
     // The dependency list moves from the top of the buffer to behind the operands,
     // in the order the callees were met.

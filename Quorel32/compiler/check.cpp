@@ -106,11 +106,11 @@ struct Checker {
     }
 
     int PlusMinus(int i) {
-        if (k[i + 1] == TkClose) return TokErr(c, 21, i, i);
+        if (k[i + 1] == TkClose) return TokErr(c, QUOREL_ERR_MISPLACED_SIGN, i, i);
         if (!StartsItem(k[i - 1])) return 0;
         if (k[i] == TkMinus && c.syn.power) {
             int pow = PowerAfterMinus(i);
-            if (pow >= 0) return TokErr(c, 30, i, pow);
+            if (pow >= 0) return TokErr(c, QUOREL_ERR_NEGATED_POWER, i, pow);
         }
         k[i] = k[i] == TkMinus ? TkUnaryMinus : TkUnaryPlus;
         return 0;
@@ -126,7 +126,8 @@ struct Checker {
     int IncDec(int i) {
         bool inc = k[i] == TkInc;
         if (StartsItem(k[i - 1])) {
-            if (!IsVariable(k[i + 1]) || IsIncDec(k[i + 2])) return TokErr(c, 19, i, i);
+            if (!IsVariable(k[i + 1]) || IsIncDec(k[i + 2]))
+                return TokErr(c, QUOREL_ERR_INCREMENT, i, i);
             bool local = k[i + 1] == TkLocal;
             k[i] = inc ? (local ? TkPreIncLocal : TkPreIncCell)
                        : (local ? TkPreDecLocal : TkPreDecCell);
@@ -141,13 +142,13 @@ struct Checker {
             MarkIfParameter(i - 1);
             return 0;
         }
-        return TokErr(c, 19, i, i);
+        return TokErr(c, QUOREL_ERR_INCREMENT, i, i);
     }
 
     int Assign(int i) {
         if (!IsVariable(k[i - 1]) || (k[i - 2] != TkOpen && k[i - 2] != TkComma) ||
             k[i + 1] == TkClose)
-            return TokErr(c, 22, i, i);
+            return TokErr(c, QUOREL_ERR_ASSIGNMENT, i, i);
         MarkIfParameter(i - 1);
         return 0;
     }
@@ -156,7 +157,8 @@ struct Checker {
     int Form(int i) {
         switch (k[i]) {
             case TkNot:
-                if (!StartsItem(k[i - 1]) || k[i + 1] == TkClose) return TokErr(c, 21, i, i);
+                if (!StartsItem(k[i - 1]) || k[i + 1] == TkClose)
+                    return TokErr(c, QUOREL_ERR_MISPLACED_SIGN, i, i);
                 return 0;
             case TkPlus:
             case TkMinus:
@@ -167,7 +169,8 @@ struct Checker {
             case TkAssign:
                 return Assign(i);
             case TkOpen:
-                if (k[i + 1] == TkClose && !IsCallName(k[i - 1])) return TokErr(c, 20, i, i + 1);
+                if (k[i + 1] == TkClose && !IsCallName(k[i - 1]))
+                    return TokErr(c, QUOREL_ERR_EMPTY_BRACKETS, i, i + 1);
                 return 0;
             default:
                 return 0;
@@ -183,7 +186,7 @@ struct Checker {
             }
             Class cls = ClassOf(k[i]);
             int end = i;
-            if (cls == ClsOther) return TokErr(c, 7, i, i);
+            if (cls == ClsOther) return TokErr(c, QUOREL_ERR_BAD_TOKEN, i, i);
             if (cls == ClsSkip) continue;
             if (cls == ClsOpen && k[i + 1] == TkClose) cls = ClsOperand, end = i + 1;
             bool bad = false;
@@ -203,7 +206,7 @@ struct Checker {
                 default:
                     break;
             }
-            if (bad) return TokErr(c, 23, lastTok, i);
+            if (bad) return TokErr(c, QUOREL_ERR_SEQUENCE, lastTok, i);
             last = cls;
             lastTok = end;
             i = end;

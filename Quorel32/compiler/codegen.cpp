@@ -246,7 +246,8 @@ struct Generator {
                            : reinterpret_cast<CompiledFormula *>(f.target)->ints[ParamLast];
         Operand expected =
             (D::type != DomainComplex && calleeDomain == DomainComplex) ? 2 * last + 1 : last;
-        if (expected != f.commas) return TokErr(c, 31 + calleeDomain, f.token, closeTok);
+        if (expected != f.commas)
+            return TokErr(c, QUOREL_ERR_DOT_CALL + calleeDomain, f.token, closeTok);
         return 0;
     }
 
@@ -269,7 +270,7 @@ struct Generator {
     }
 
     int CloseBuiltin(const CallFrame &f, int closeTok) {
-        if (f.commas != 0) return TokErr(c, 26, f.token, closeTok);
+        if (f.commas != 0) return TokErr(c, QUOREL_ERR_INTRINSIC_ARGS, f.token, closeTok);
         auto op = static_cast<std::uint8_t>(f.target);
         if (op == OpIntrinsicBase) {
             if (int r = NeedCode(c, 1)) return r;
@@ -310,7 +311,8 @@ struct Generator {
                 break;
             case TkCallHost: {
                 int code = reinterpret_cast<FunctionNode *>(f.target)->paraCode;
-                if (code >= -1 && code != f.commas) return TokErr(c, 27, f.token, closeTok);
+                if (code >= QUOREL_NO_ARGS && code != f.commas)
+                    return TokErr(c, QUOREL_ERR_FUNCTION_ARGS, f.token, closeTok);
                 r = EmitCall(f, OpCallFun);
                 g.depth += 1 - args;
                 break;

@@ -59,7 +59,7 @@ int EmitTaken(Ctx &c, int commas) {
 }
 
 int CloseIf(Ctx &c, CallFrame &f, int closeTok) {
-    if (f.commas < 1) return TokErr(c, 16, f.token, closeTok);
+    if (f.commas < 1) return TokErr(c, QUOREL_ERR_FORM_ARGS, f.token, closeTok);
     if (int r = Need(c, 1, 1)) return r;
     PutOp(c, OpIfEnd);
     PutArg(c, f.commas);
@@ -87,7 +87,7 @@ void CloseLoop(Ctx &c, int loop) {
 // position, constant cursor, stack top and operand cursor, the stack top first for
 // `until` and third for `while`.
 int CloseLoopForm(Ctx &c, CallFrame &f, int closeTok, Op op) {
-    if (f.commas < 1) return TokErr(c, 16, f.token, closeTok);
+    if (f.commas < 1) return TokErr(c, QUOREL_ERR_FORM_ARGS, f.token, closeTok);
     if (int r = Need(c, 1, 4)) return r;
     int loop = InnermostLoop(c);
     const JumpRecord &s = c.b.jumps[loop];
@@ -103,7 +103,7 @@ int CloseLoopForm(Ctx &c, CallFrame &f, int closeTok, Op op) {
 
 int CloseWhich(Ctx &c, CallFrame &f, int closeTok) {
     int n = f.commas;
-    if (n < 1) return TokErr(c, 16, f.token, closeTok);
+    if (n < 1) return TokErr(c, QUOREL_ERR_FORM_ARGS, f.token, closeTok);
     if (n % 2 == 0) {
         if (int r = Need(c, 1, 1)) return r;
         PutOp(c, OpWhichDefault);
@@ -133,9 +133,9 @@ int OpenLoop(Ctx &c, int nameTok) {
 }
 
 int EmitBreak(Ctx &c, int nameTok) {
-    if (!EmptyCall(c, nameTok)) return FormErr(c, 14, nameTok);
+    if (!EmptyCall(c, nameTok)) return FormErr(c, QUOREL_ERR_BREAK_FORM, nameTok);
     int loop = InnermostLoop(c);
-    if (loop < 0) return TokErr(c, 15, nameTok, nameTok + 2);
+    if (loop < 0) return TokErr(c, QUOREL_ERR_BREAK_OUTSIDE, nameTok, nameTok + 2);
     if (int r = Need(c, 1, 4)) return r;
     if (c.g.jumps >= c.b.jumpCap) return GrowJumps;
     PutOp(c, OpBreak);
@@ -150,9 +150,9 @@ int EmitBreak(Ctx &c, int nameTok) {
 }
 
 int EmitContinue(Ctx &c, int nameTok) {
-    if (!EmptyCall(c, nameTok)) return FormErr(c, 12, nameTok);
+    if (!EmptyCall(c, nameTok)) return FormErr(c, QUOREL_ERR_CONTINUE_FORM, nameTok);
     int loop = InnermostLoop(c);
-    if (loop < 0) return TokErr(c, 13, nameTok, nameTok + 2);
+    if (loop < 0) return TokErr(c, QUOREL_ERR_CONTINUE_OUTSIDE, nameTok, nameTok + 2);
     if (int r = Need(c, 1, 4)) return r;
     const JumpRecord &s = c.b.jumps[loop];
     PutOp(c, OpContinue);

@@ -48,7 +48,7 @@ struct DotRewriter {
     // call's own arguments. Each token is still scanned once.
     int RewriteOne(int dot, int *resume) {
         int first = OperandStart(dot);
-        if (first < 0) return TokErr(c, 31, dot, dot);
+        if (first < 0) return TokErr(c, QUOREL_ERR_DOT_CALL, dot, dot);
         k[dot] = TkComma;
         int j = next[dot], firstGroup = -1;
         while (!(k[j] == TkName && k[next[j]] == TkOpen)) {
@@ -59,9 +59,9 @@ struct DotRewriter {
                 if (firstGroup < 0) firstGroup = j;
                 after = next[Partner(j)];
             } else {
-                return TokErr(c, 31, first, j);
+                return TokErr(c, QUOREL_ERR_DOT_CALL, first, j);
             }
-            if (k[after] != TkDot) return TokErr(c, 31, first, after);
+            if (k[after] != TkDot) return TokErr(c, QUOREL_ERR_DOT_CALL, first, after);
             k[after] = TkComma;
             j = next[after];
         }

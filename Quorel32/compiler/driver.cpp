@@ -30,7 +30,7 @@ constexpr std::size_t kMaxTextLength = 0x0fffffff;
 int Abandon(int domain, CompiledFormula *rec) {
     rec->ints[FreeVar] = 0;
     DestroyFormula(domain, rec);
-    return 1;
+    return QUOREL_ERR_NO_MEMORY;
 }
 
 bool LinkReferrers(CompiledFormula *rec) {
@@ -67,7 +67,7 @@ int Install(CompiledFormula *rec, int module) {
         qfree(rec->ints);
         qfree(rec->values);
         qfree(rec);
-        return 1;
+        return QUOREL_ERR_NO_MEMORY;
     }
     std::memcpy(rec->code, g.build.code, codeLen);
     std::memcpy(rec->ints, hdr, intCount * sizeof(Operand));
@@ -78,7 +78,7 @@ int Install(CompiledFormula *rec, int module) {
     if (!LinkReferrers(rec)) return Abandon(D::type, rec);
     if (!AddLiveFormula(rec)) return Abandon(D::type, rec);
     if (!LinkFormula(D::type, rec, FormulaChainDeleter(D::type))) return Abandon(D::type, rec);
-    return 0;
+    return QUOREL_OK;
 }
 
 }  // namespace
@@ -95,30 +95,30 @@ int Compile(const char *text, int module, void **hFor, int *nPara, typename D::V
     LockFn lock = hFor && !IsLiveFormula(*hFor) ? reinterpret_cast<LockFn>(*hFor) : nullptr;
     if (!ModuleAllowed(module, lock)) {
         *errBegin = *errEnd = 0;
-        return -2;
+        return QUOREL_ERR_MODULE_LOCKED;
     }
     if (ErrPending()) {
         *errBegin = *errEnd = 0;
-        return 36;
+        return QUOREL_ERR_RUN_ERROR_PENDING;
     }
     if (!text) text = "";
     // Offsets and counts are 32-bit: a text whose buffers could never be sized is
     // treated like any other allocation that cannot be made.
-    if (std::strlen(text) > kMaxTextLength) return 1;
+    if (std::strlen(text) > kMaxTextLength) return QUOREL_ERR_NO_MEMORY;
     for (;;) {
         auto *rec = qnew<CompiledFormula>();
-        if (!rec) return 1;
+        if (!rec) return QUOREL_ERR_NO_MEMORY;
         int r = CompileBody<D>(text, module, rec, errBegin, errEnd);
-        if (r == 0) {
-            if ((r = Install<D>(rec, module))) return r;
+        if (r == QUOREL_OK) {
+            if ((r = Install<D>(rec, module)) != QUOREL_OK) return r;
             if (hFor) *hFor = rec;
             if (nPara) *nPara = static_cast<int>(rec->ints[ParamLast]);
             if (para) *para = static_cast<typename D::Value *>(rec->values);
-            return 0;
+            return QUOREL_OK;
         }
         qfree(rec);
         if (r > 0 || r < GrowAssigns) return r;
-        if (!GrowBuildBuffers(g.build, r, D::type)) return 1;
+        if (!GrowBuildBuffers(g.build, r, D::type)) return QUOREL_ERR_NO_MEMORY;
     }
 }
 

@@ -44,28 +44,30 @@ struct SectionReader {
     bool commonSeen = false;
 
     int Separator(int i, int count) {
-        if (pendingComma >= 0) return TokErr(c, 11, pendingComma, pendingComma);
+        if (pendingComma >= 0)
+            return TokErr(c, QUOREL_ERR_HEADER_COMMA, pendingComma, pendingComma);
         section += count;
-        if (section > 2) return TokErr(c, 10, i, i);
+        if (section > 2) return TokErr(c, QUOREL_ERR_HEADER_SECTIONS, i, i);
         prevName = false;
         return 0;
     }
 
     int Comma(int i) {
-        if (!prevName) return TokErr(c, 11, i, i);
+        if (!prevName) return TokErr(c, QUOREL_ERR_HEADER_COMMA, i, i);
         pendingComma = i;
         prevName = false;
         return 0;
     }
 
     int Name(int i) {
-        if (prevName || Qualified(c, i)) return TokErr(c, 9, i, i);
+        if (prevName || Qualified(c, i)) return TokErr(c, QUOREL_ERR_HEADER_TOKEN, i, i);
         if (c.syn.imaginary && TokLen(c, i) == 1 &&
             (*TokText(c, i) == 'i' || *TokText(c, i) == 'I'))
-            return TokErr(c, 4, i, i);
-        if (names.FindOrAdd(i) >= 0) return TokErr(c, 35, i, i);
+            return TokErr(c, QUOREL_ERR_I_DECLARED, i, i);
+        if (names.FindOrAdd(i) >= 0) return TokErr(c, QUOREL_ERR_DUPLICATE_NAME, i, i);
         bool isStatic = TextIs(c, i, "static"), isCommon = TextIs(c, i, "common");
-        if ((isStatic && section != 1) || (isCommon && section != 2)) return TokErr(c, 28, i, i);
+        if ((isStatic && section != 1) || (isCommon && section != 2))
+            return TokErr(c, QUOREL_ERR_SECTION_KEYWORD, i, i);
         if (section < 2) {
             int index = c.vars++;
             if (section == 0) ++c.params;
@@ -104,11 +106,12 @@ struct SectionReader {
                     r = Name(i);
                     break;
                 default:
-                    r = TokErr(c, 9, i, i);
+                    r = TokErr(c, QUOREL_ERR_HEADER_TOKEN, i, i);
             }
             if (r) return r;
         }
-        if (pendingComma >= 0) return TokErr(c, 11, pendingComma, pendingComma);
+        if (pendingComma >= 0)
+            return TokErr(c, QUOREL_ERR_HEADER_COMMA, pendingComma, pendingComma);
         if (!staticSeen) c.staticFirst = c.vars;
         return 0;
     }
@@ -137,17 +140,19 @@ int ReadHeader(Ctx &c) {
     c.hdrClose = close;
     c.hdrEq = close + 1;
     if (c.b.tokenKinds[3] == TkName) {
-        if (c.b.tokenKinds[4] != TkOpen || Qualified(c, 3)) return TokErr(c, 8, 3, 3);
+        if (c.b.tokenKinds[4] != TkOpen || Qualified(c, 3))
+            return TokErr(c, QUOREL_ERR_HEADER_NAME, 3, 3);
         c.nameTok = 3;
         c.hdrOpen = 4;
     } else if (c.b.tokenKinds[3] == TkOpen) {
         c.hdrOpen = 3;
     } else {
-        return TokErr(c, 8, 3, 3);
+        return TokErr(c, QUOREL_ERR_HEADER_NAME, 3, 3);
     }
-    if (c.b.tokenValue[c.hdrOpen] != 0) return TokErr(c, 2, c.hdrOpen, c.hdrClose);
+    if (c.b.tokenValue[c.hdrOpen] != 0)
+        return TokErr(c, QUOREL_ERR_BRACKETS, c.hdrOpen, c.hdrClose);
     if (c.nameTok >= 0 && NameClashes(TokText(c, 3), TokLen(c, 3), c.module))
-        return TokErr(c, 29, 3, 3);
+        return TokErr(c, QUOREL_ERR_NAME_CLASH, 3, 3);
     // Names are separated, so at most half the tokens between the brackets.
     SectionReader reader{c, NameTable(c, (c.hdrClose - c.hdrOpen) / 2)};
     return reader.Run();
@@ -162,7 +167,8 @@ int CheckBrackets(Ctx &c) {
     b.tokenValue[c.bodyOpen] = c.bodyClose;
     b.tokenValue[c.bodyClose] = c.bodyOpen;
     b.tokenBegin[c.bodyClose] = b.tokenEnd[c.bodyClose] = c.len > 0 ? c.len - 1 : 0;
-    if (c.bodyClose == c.bodyOpen + 1) return OffErr(c, 3, b.tokenBegin[c.bodyOpen], c.len - 1);
+    if (c.bodyClose == c.bodyOpen + 1)
+        return OffErr(c, QUOREL_ERR_EMPTY, b.tokenBegin[c.bodyOpen], c.len - 1);
     // Open brackets wait on the call stack, which codegen needs as deep anyway.
     int depth = 0;
     for (int i = c.bodyOpen + 1; i < c.bodyClose; ++i) {
@@ -170,14 +176,16 @@ int CheckBrackets(Ctx &c) {
             if (depth >= b.callCap) return GrowCalls;
             b.calls[depth++].token = i;
         } else if (b.tokenKinds[i] == TkClose) {
-            if (depth == 0) return TokErr(c, 2, i, i);
+            if (depth == 0) return TokErr(c, QUOREL_ERR_BRACKETS, i, i);
             int open = b.calls[--depth].token;
-            if (b.tokenValue[open] != b.tokenValue[i]) return TokErr(c, 2, open, i);
+            if (b.tokenValue[open] != b.tokenValue[i])
+                return TokErr(c, QUOREL_ERR_BRACKETS, open, i);
             b.tokenValue[open] = i;
             b.tokenValue[i] = open;
         }
     }
-    if (depth > 0) return OffErr(c, 2, b.tokenBegin[b.calls[depth - 1].token], c.len - 1);
+    if (depth > 0)
+        return OffErr(c, QUOREL_ERR_BRACKETS, b.tokenBegin[b.calls[depth - 1].token], c.len - 1);
     return 0;
 }
 

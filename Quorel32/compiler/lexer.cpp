@@ -57,14 +57,14 @@ struct Lexer {
     int Number() {
         int begin = pos, p = pos, dots = 0;
         for (; IsDigit(s[p]) || s[p] == '.'; ++p) {
-            if (s[p] == '.' && ++dots > 1) return OffErr(c, 17, begin, p);
+            if (s[p] == '.' && ++dots > 1) return OffErr(c, QUOREL_ERR_NUMBER, begin, p);
         }
         if (s[p] == 'e' || s[p] == 'E') {
             int q = p + 1;
             if (s[q] == '+' || s[q] == '-') ++q;
-            if (!IsDigit(s[q])) return OffErr(c, 17, begin, q - 1);
+            if (!IsDigit(s[q])) return OffErr(c, QUOREL_ERR_NUMBER, begin, q - 1);
             while (IsDigit(s[q])) ++q;
-            if (s[q] == '.') return OffErr(c, 17, begin, q);
+            if (s[q] == '.') return OffErr(c, QUOREL_ERR_NUMBER, begin, q);
             p = q;
         }
         pos = p;
@@ -99,14 +99,14 @@ struct Lexer {
         int begin = pos, p = pos + 1;
         for (;;) {
             unsigned char ch = s[p];
-            if (p >= c.len) return OffErr(c, 6, begin, c.len - 1);
+            if (p >= c.len) return OffErr(c, QUOREL_ERR_OPEN_STRING, begin, c.len - 1);
             if (ch == '"') break;
             if (ch != '\\') {
                 ++p;
                 continue;
             }
             int esc = p;
-            if (p + 1 >= c.len) return OffErr(c, 6, begin, c.len - 1);
+            if (p + 1 >= c.len) return OffErr(c, QUOREL_ERR_OPEN_STRING, begin, c.len - 1);
             unsigned char sel = s[p + 1];
             if (sel == '\\' || sel == '"') {
                 p += 2;
@@ -114,20 +114,20 @@ struct Lexer {
                 int q = p + 2;
                 while (q < p + 4 && q < c.len && IsHex(s[q])) ++q;
                 if (q < p + 4) {
-                    if (q >= c.len) return OffErr(c, 6, begin, c.len - 1);
-                    return OffErr(c, 5, esc, q - 1);
+                    if (q >= c.len) return OffErr(c, QUOREL_ERR_OPEN_STRING, begin, c.len - 1);
+                    return OffErr(c, QUOREL_ERR_BAD_ESCAPE, esc, q - 1);
                 }
                 p = q;
             } else if (IsDigit(sel)) {
                 int q = p + 1;
                 while (q < p + 4 && q < c.len && IsDigit(s[q])) ++q;
                 if (q < p + 4) {
-                    if (q >= c.len) return OffErr(c, 6, begin, c.len - 1);
-                    return OffErr(c, 5, esc, q - 1);
+                    if (q >= c.len) return OffErr(c, QUOREL_ERR_OPEN_STRING, begin, c.len - 1);
+                    return OffErr(c, QUOREL_ERR_BAD_ESCAPE, esc, q - 1);
                 }
                 p = q;
             } else {
-                return OffErr(c, 5, esc, p + 1);
+                return OffErr(c, QUOREL_ERR_BAD_ESCAPE, esc, p + 1);
             }
         }
         pos = p + 1;
@@ -208,15 +208,15 @@ struct Lexer {
                 kind = TkDot;
                 break;
             case '^':
-                if (!c.syn.power) return OffErr(c, 7, pos, pos);
+                if (!c.syn.power) return OffErr(c, QUOREL_ERR_BAD_TOKEN, pos, pos);
                 kind = TkPow;
                 break;
             case '%':
-                if (!c.syn.remainder) return OffErr(c, 7, pos, pos);
+                if (!c.syn.remainder) return OffErr(c, QUOREL_ERR_BAD_TOKEN, pos, pos);
                 kind = TkMod;
                 break;
             default:
-                return OffErr(c, 7, pos, pos);
+                return OffErr(c, QUOREL_ERR_BAD_TOKEN, pos, pos);
         }
         ++pos;
         return Add(kind, pos - 1, pos - 1, value);
@@ -256,7 +256,7 @@ int Lex(Ctx &c) {
     Lexer lx{c, reinterpret_cast<const unsigned char *>(c.text), 0};
     int r = lx.Run();
     if (r) return r;
-    if (c.n == 3) return OffErr(c, 3, 0, c.len > 0 ? c.len - 1 : 0);
+    if (c.n == 3) return OffErr(c, QUOREL_ERR_EMPTY, 0, c.len > 0 ? c.len - 1 : 0);
     return 0;
 }
 

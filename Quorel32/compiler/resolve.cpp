@@ -120,10 +120,10 @@ struct Resolver {
         KeyEntry *e = KeySearch(key, keyLen, D::cellKey);
         if (!e) {
             void *cell = qnew<Value>();
-            if (!cell) return TokErr(c, 1, i, i);
+            if (!cell) return TokErr(c, QUOREL_ERR_NO_MEMORY, i, i);
             if (KeyInsert(key, keyLen, D::cellKey, cell, FreeCell, &e) != InsertNew) {
                 qfree(cell);
-                if (!e) return TokErr(c, 1, i, i);
+                if (!e) return TokErr(c, QUOREL_ERR_NO_MEMORY, i, i);
             }
         }
         c.b.tokenValue[hdr] = reinterpret_cast<Operand>(e->value);
@@ -156,7 +156,7 @@ struct Resolver {
         std::uint8_t *k = c.b.tokenKinds;
         if (k[i - 1] != TkAnd || (k[i - 2] != TkOpen && k[i - 2] != TkComma)) return 0;
         if (k[i + 1] != TkComma && k[i + 1] != TkColon && k[i + 1] != TkClose)
-            return TokErr(c, 18, i - 1, i);
+            return TokErr(c, QUOREL_ERR_REFERENCE, i - 1, i);
         k[i - 1] = TkRemoved;
         k[i] = k[i] == TkLocal ? TkLocalRef : TkCellRef;
         if (k[i] == TkLocalRef && c.b.tokenValue[i] < c.params)
@@ -175,7 +175,7 @@ struct Resolver {
             SetConst(i, *static_cast<const Value *>(e->value));
             return 0;
         }
-        return TokErr(c, 24, i, i);
+        return TokErr(c, QUOREL_ERR_UNKNOWN_NAME, i, i);
     }
 
     int Call(int i) {
@@ -217,7 +217,7 @@ struct Resolver {
             *value = reinterpret_cast<Operand>(node);
             return AddDependency(c, &node->referrers);
         }
-        return TokErr(c, 25, i, i);
+        return TokErr(c, QUOREL_ERR_UNKNOWN_FUNCTION, i, i);
     }
 
     int Token(int i) {
@@ -240,7 +240,7 @@ struct Resolver {
         c.pool = c.vars;
         c.deps = 0;
         for (int i = c.bodyOpen + 1; i < c.bodyClose; ++i) {
-            if (ErrPending()) return OffErr(c, 36, 0, 0);
+            if (ErrPending()) return OffErr(c, QUOREL_ERR_RUN_ERROR_PENDING, 0, 0);
             if (c.pool + 2 > ValueCap<D>(c)) return GrowValues;
             if (int r = Token(i)) return r;
         }

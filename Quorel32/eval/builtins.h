@@ -5,6 +5,27 @@
 
 namespace quorel {
 
+// The codes the built-ins report as FunCode in the run-time error slot, or return.
+enum LoopFunCode : int {   // sum, pro, DataSum, DataPro, SimpIntegrate
+    LoopBadName = 1,       // name offset outside the caller's strings
+    LoopNotFound = 2,      // no real formula of that name
+    LoopArgCount = 3,      // arguments do not fit (SimpIntegrate: not one parameter)
+    LoopNoParameters = 4,  // the formula has no parameters
+    LoopNoMemory = 5,
+    LoopBadRange = 6,      // max < min, or step not above 0
+    SimpNotConverged = 4,  // SimpIntegrate: no convergence within its interval bound
+};
+enum CalFunCode : int {
+    CalFunArgCount = 1,  // fewer than two arguments, or a count the target does not take
+    CalFunBadName = 2,
+    CalFunBadType = 3,  // not one of the other two domains' function key types
+    CalFunNotFound = 4,
+    CalFunNoMemory = 5,
+};
+enum : int { ExtremeNoArgs = 1, StackNoMemory = 1 };  // max/min; Set...StackMax
+// Results of `const` beyond the QuorelSetResult codes of its registration.
+enum ConstResult : int { ConstArgCount = 4, ConstBadName = 5, ConstNotRemovable = 6 };
+
 struct BuiltinDef {
     const char *name;
     void *function;

@@ -22,15 +22,14 @@ struct Target {
     int paramLast;
 };
 
-// 0, or the FunCode for a name offset out of range (`offsetCode`) or a formula that
-// is not found (`missingCode`).
-int FindTarget(double nameArg, CallerInfo *caller, Target &t, int offsetCode, int missingCode) {
+// 0, or the FunCode for a name offset out of range or a formula that is not found.
+int FindTarget(double nameArg, CallerInfo *caller, Target &t) {
     const char *name = CallerText(caller, TruncToInt(nameArg));
-    if (!name) return offsetCode;
+    if (!name) return LoopBadName;
     int module = 0;
     void *para = nullptr;
     if (!GetFor(name, DomainReal, caller, &module, &t.handle, &para, &t.paramLast))
-        return missingCode;
+        return LoopNotFound;
     t.para = static_cast<double *>(para);
     return 0;
 }
@@ -58,20 +57,20 @@ struct Axis {
 double Grid(int m, double *x, CallerInfo *caller, bool product) {
     const char *fn = product ? "pro" : "sum";
     if (ErrPending()) return 0;
-    if (m < 0) return Fail(fn, 3, caller);
+    if (m < 0) return Fail(fn, LoopArgCount, caller);
     Target t;
-    if (int code = FindTarget(x[0], caller, t, 1, 2)) return Fail(fn, code, caller);
-    if (t.paramLast < 0) return Fail(fn, 4, caller);
+    if (int code = FindTarget(x[0], caller, t)) return Fail(fn, code, caller);
+    if (t.paramLast < 0) return Fail(fn, LoopNoParameters, caller);
     int dims = t.paramLast + 1;
     if (static_cast<std::int64_t>(m) + 1 != 3 * static_cast<std::int64_t>(dims) + 1)
-        return Fail(fn, 3, caller);
+        return Fail(fn, LoopArgCount, caller);
     auto *axes = qnew<Axis>(dims);
-    if (!axes) return Fail(fn, 5, caller);
+    if (!axes) return Fail(fn, LoopNoMemory, caller);
     for (int i = 0; i < dims; ++i) {
         double lo = x[1 + 3 * i], hi = x[2 + 3 * i], step = x[3 + 3 * i];
         if (hi < lo || !(step > 0)) {
             qfree(axes);
-            return Fail(fn, 6, caller);
+            return Fail(fn, LoopBadRange, caller);
         }
         axes[i] = Axis{lo, step, TruncToInt((hi - lo) / step), 0};
     }
@@ -95,12 +94,12 @@ double Grid(int m, double *x, CallerInfo *caller, bool product) {
 double Data(int m, double *x, CallerInfo *caller, bool product) {
     const char *fn = product ? "DataPro" : "DataSum";
     if (ErrPending()) return 0;
-    if (m < 1) return Fail(fn, 3, caller);
+    if (m < 1) return Fail(fn, LoopArgCount, caller);
     Target t;
-    if (int code = FindTarget(x[0], caller, t, 1, 2)) return Fail(fn, code, caller);
-    if (t.paramLast < 0) return Fail(fn, 4, caller);
+    if (int code = FindTarget(x[0], caller, t)) return Fail(fn, code, caller);
+    if (t.paramLast < 0) return Fail(fn, LoopNoParameters, caller);
     int group = t.paramLast + 1;
-    if (m % group != 0) return Fail(fn, 3, caller);
+    if (m % group != 0) return Fail(fn, LoopArgCount, caller);
     double acc = product ? 1 : 0;
     int first = 1;
     auto next = [&](double *row) {
@@ -124,8 +123,8 @@ double Simpson(int, double *x, CallerInfo *caller) {
     if (ErrPending()) return 0;
     double a = x[0], b = x[1], eps = x[2];
     Target t;
-    if (int code = FindTarget(x[3], caller, t, 1, 2)) return Fail(fn, code, caller);
-    if (t.paramLast != 0) return Fail(fn, 3, caller);
+    if (int code = FindTarget(x[3], caller, t)) return Fail(fn, code, caller);
+    if (t.paramLast != 0) return Fail(fn, LoopArgCount, caller);
     auto f = [&t](double at) {
         t.para[0] = at;
         return RealCal(t.handle, t.para);
@@ -138,7 +137,7 @@ double Simpson(int, double *x, CallerInfo *caller) {
         if (Step(caller)) return 0;
         if (n > kMaxIntervals) {
             // Not converged: report it, and give the best estimate reached.
-            ReportRunErr(DomainReal, fn, 4, caller);
+            ReportRunErr(DomainReal, fn, SimpNotConverged, caller);
             return prev;
         }
         double s = 0;

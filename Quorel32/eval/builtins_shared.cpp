@@ -31,9 +31,10 @@ Val<D> CalFunFail(int code, CallerInfo *caller) {
 template <class D, class T>
 Val<D> CallScalar(const FunctionNode *node, int k, Val<D> *args, CallerInfo *caller) {
     using A = Arith<D>;
-    if (node->paraCode != k - 1 && node->paraCode != -2) return CalFunFail<D>(1, caller);
+    if (node->paraCode != k - 1 && node->paraCode != QUOREL_ANY_ARGS)
+        return CalFunFail<D>(CalFunArgCount, caller);
     auto *arr = static_cast<Val<T> *>(qalloc(sizeof(Val<T>) * (k > 0 ? k : 1)));
-    if (!arr) return CalFunFail<D>(5, caller);
+    if (!arr) return CalFunFail<D>(CalFunNoMemory, caller);
     for (int i = 0; i < k; ++i) {
         if constexpr (std::is_same_v<T, IntDomain>)
             arr[i] = A::ToInt(args[i]);
@@ -57,10 +58,11 @@ Val<D> CallScalar(const FunctionNode *node, int k, Val<D> *args, CallerInfo *cal
 template <class D>
 Val<D> CallComplex(const FunctionNode *node, int k, Val<D> *args, CallerInfo *caller) {
     using A = Arith<D>;
-    if (k != 2 * (node->paraCode + 1) && node->paraCode != -2) return CalFunFail<D>(1, caller);
+    if (k != 2 * (node->paraCode + 1) && node->paraCode != QUOREL_ANY_ARGS)
+        return CalFunFail<D>(CalFunArgCount, caller);
     int c = k / 2;
     auto *arr = static_cast<QuorelComplex *>(qalloc(sizeof(QuorelComplex) * (c > 0 ? c : 1)));
-    if (!arr) return CalFunFail<D>(5, caller);
+    if (!arr) return CalFunFail<D>(CalFunNoMemory, caller);
     for (int j = 0; j < c; ++j) arr[j] = {A::ToReal(args[2 * j]), A::ToReal(args[2 * j + 1])};
     QuorelComplex r{0, 0};
     reinterpret_cast<QuorelComplexFunction>(node->function)(&r, c - 1, arr, caller);
@@ -76,16 +78,16 @@ Val<D> CallComplex(const FunctionNode *node, int k, Val<D> *args, CallerInfo *ca
 template <class D>
 Val<D> CalFun(int m, Val<D> *x, CallerInfo *caller) {
     using A = Arith<D>;
-    if (m < 1) return CalFunFail<D>(1, caller);
+    if (m < 1) return CalFunFail<D>(CalFunArgCount, caller);
     int type = A::ToInt(x[0]);
     const char *name = CallerText(caller, A::ToInt(x[1]));
-    if (!name) return CalFunFail<D>(2, caller);
+    if (!name) return CalFunFail<D>(CalFunBadName, caller);
     // Only the other two domains' functions: the caller can call its own directly.
     if (type < KeyIntFun || type > KeyComplexFun || type == D::funKey)
-        return CalFunFail<D>(3, caller);
+        return CalFunFail<D>(CalFunBadType, caller);
     int len = KeyLen(name);
     KeyEntry *e = len ? KeySearch(name, len, type) : nullptr;
-    if (!e) return CalFunFail<D>(4, caller);
+    if (!e) return CalFunFail<D>(CalFunNotFound, caller);
     auto *node = static_cast<const FunctionNode *>(e->value);
     int k = m - 1;
     if (type == KeyIntFun) return CallScalar<D, IntDomain>(node, k, x + 2, caller);
@@ -99,9 +101,9 @@ Val<D> CalFun(int m, Val<D> *x, CallerInfo *caller) {
 template <class D>
 int ConstCore(int m, Val<D> *x, CallerInfo *caller) {
     using A = Arith<D>;
-    if (m != 1 && m != 2) return 4;
+    if (m != 1 && m != 2) return ConstArgCount;
     const char *name = CallerText(caller, A::ToInt(x[0]));
-    if (!name) return 5;
+    if (!name) return ConstBadName;
     int len = KeyLen(name);
     if (m == 1 || A::Truth(x[2])) {
         KeyDeleter del = m == 1 ? HostConstDeleter : FormulaConstDeleter;
@@ -109,10 +111,10 @@ int ConstCore(int m, Val<D> *x, CallerInfo *caller) {
     }
     // Flag 0: remove a constant that a formula made to stay.
     KeyEntry *e = len ? KeySearch(name, len, D::constKey) : nullptr;
-    if (!e) return 0;
-    if (e->del != FormulaConstDeleter) return 6;
+    if (!e) return QUOREL_SET_DONE;
+    if (e->del != FormulaConstDeleter) return ConstNotRemovable;
     KeyRemove(name, len, D::constKey);
-    return 0;
+    return QUOREL_SET_DONE;
 }
 
 template <class D>
@@ -126,7 +128,7 @@ template <class D>
 Val<D> SetStackMax(int m, Val<D> *x, CallerInfo *caller, const char *name) {
     int capacity = m >= 0 ? Arith<D>::ToInt(x[0]) : 0;
     int r = ResizeEvalStack(D::type, capacity, sizeof(Val<D>));
-    if (r == 0) ReportRunErr(D::type, name, 1, caller);
+    if (r == 0) ReportRunErr(D::type, name, StackNoMemory, caller);
     return Arith<D>::FromValue(static_cast<std::int32_t>(r));
 }
 
@@ -137,7 +139,7 @@ Val<D> SetStackMax(int m, Val<D> *x, CallerInfo *caller, const char *name) {
 template <class D, bool Max>
 Val<D> Extreme(int m, Val<D> *x, CallerInfo *caller) {
     if (m < 0) {
-        ReportRunErr(D::type, Max ? "max" : "min", 1, caller);
+        ReportRunErr(D::type, Max ? "max" : "min", ExtremeNoArgs, caller);
         return Arith<D>::Zero();
     }
     Val<D> best = x[0];

@@ -130,7 +130,7 @@ struct alignas(16) Program {
     CompiledFormula *f;  // the record, named in a `which` report
     int depth;           // elements the stack holds at most, the top included
     int count;           // steps
-    bool jumps;          // has `which` forms
+    int nesting;         // `which` forms open at once at most (0: none)
     Step<D> *Steps() { return reinterpret_cast<Step<D> *>(this + 1); }
     // The handler number of each step, for runners that do not dispatch by address.
     std::uint16_t *Kinds() { return reinterpret_cast<std::uint16_t *>(Steps() + count); }
@@ -177,8 +177,8 @@ typename D::Value RunProgram(void *program, typename D::Value *para);
 
 // A real program over points [0, n): parameter i from columns[i][k], or from
 // slots[i] where the column is null; results[k] receives the value at point k.
-// Programs without `which` run step by step over blocks of points; `para`, room for
-// one point's parameters, serves the others.
+// The program runs step by step over blocks of points; `para` (room for one point's
+// parameters) serves when the block buffers cannot be had.
 void RunRealProgramBatch(void *program, int n, const double *const *columns, const double *slots,
                          double *results, double *para);
 

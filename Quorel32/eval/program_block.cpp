@@ -1,11 +1,20 @@
-// Real programs over many points. Without `which`, a program runs step by step over
-// blocks of points: every stack element is a block, and each step is one loop over
-// its block with a fixed trip count, which compilers turn into vector code. Each
-// point still sees the same operations on the same values in the same order as a
-// run of the program for that point alone, so results agree to the bit.
+// Real programs over many points. A program runs step by step over blocks of points:
+// every stack element is a block, and each step is one loop over its block with a
+// fixed trip count, which compilers turn into vector code. Each point still sees the
+// same operations on the same values in the same order as a run of the program for
+// that point alone, so results agree to the bit.
+//
+// A `which` form cannot jump for a block: every condition and value is computed for
+// every point (they have no effects), and each point keeps the value of the first
+// condition that held for it. Per open form, five blocks: the first condition, the
+// value chosen so far, whether one was chosen, where the pair or default being
+// evaluated counts, and where the form counts at all (a form inside a value that was
+// not chosen reports no failure for that point).
+#include <cstdint>
 #include <cstring>
 
 #include "../base/alloc.h"
+#include "../base/runerr.h"
 #include "arith.h"
 #include "program.h"
 
@@ -20,7 +29,8 @@ namespace quorel {
 namespace {
 
 using A = Arith<RealDomain>;
-constexpr int kBlock = 128;  // points per block: a few blocks stay in the L1 cache
+constexpr int kBlock = 128;     // points per block: a few blocks stay in the L1 cache
+constexpr int kFormBlocks = 5;  // blocks per open `which` form
 
 using Row = double *QUOREL_RESTRICT;
 using In = const double *QUOREL_RESTRICT;
@@ -52,15 +62,130 @@ inline void Copy(Row x, In a) {
     for (int j = 0; j < kBlock; ++j) x[j] = a[j];
 }
 
-// One block: `p[i]` is parameter i's block, `s` the stack of blocks (s + kBlock is
-// the first element), `out` receives the top at the end.
-void RunBlock(const Program<RealDomain> *prog, const double *const *p, double *s, double *out) {
-    const Step<RealDomain> *steps = const_cast<Program<RealDomain> *>(prog)->Steps();
-    const std::uint16_t *kinds = const_cast<Program<RealDomain> *>(prog)->Kinds();
-    double *x = s;  // the top block
+// Which points a form's step counts for: all bits set, or none. Masks and picks work
+// on the bits, so that compilers vectorize them (a double comparison may trap, which
+// keeps them from doing so).
+using Mask = std::uint64_t;
+
+inline Mask Bits(double d) {
+    Mask u;
+    std::memcpy(&u, &d, sizeof u);
+    return u;
+}
+
+// All bits where `c` is true: not +0 or -0 (NaN counts as true).
+inline Mask Truth(double c) {
+    Mask b = Bits(c) << 1;
+    return Mask{0} - ((b | (Mask{0} - b)) >> 63);
+}
+
+inline double Pick(Mask m, double a, double b) {
+    Mask u = (Bits(a) & m) | (Bits(b) & ~m);
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+}
+
+struct Form {
+    double *first, *chosen;
+    Mask *done, *now, *base;
+};
+
+inline Form FormAt(double *forms, int level) {
+    double *b = forms + static_cast<std::size_t>(level) * kFormBlocks * kBlock;
+    return Form{b, b + kBlock, reinterpret_cast<Mask *>(b + 2 * kBlock),
+                reinterpret_cast<Mask *>(b + 3 * kBlock), reinterpret_cast<Mask *>(b + 4 * kBlock)};
+}
+
+using MaskRow = Mask *QUOREL_RESTRICT;
+using MaskIn = const Mask *QUOREL_RESTRICT;
+
+// After a value was taken where `now` held: where none has been taken yet (and the
+// form counts at all), the next condition or the default is what counts.
+inline void NextPair(const Form &f) {
+    MaskIn done = f.done;
+    MaskIn base = f.base;
+    MaskRow now = f.now;
+    for (int j = 0; j < kBlock; ++j) now[j] = base[j] & ~done[j];
+}
+
+// One block of `m` points (the rest padding): `p[i]` is parameter i's block, `s` the
+// stack of blocks (s + kBlock is the first element), `forms` the blocks of the open
+// `which` forms; `out` receives the top at the end.
+void RunBlock(Program<RealDomain> *prog, const double *const *p, double *s, double *forms, int m,
+              double *out) {
+    const Step<RealDomain> *steps = prog->Steps();
+    const std::uint16_t *kinds = prog->Kinds();
+    double *x = s;   // the top block
+    int level = -1;  // the innermost open form
     for (int n = 0;; ++n) {
         const Step<RealDomain> &st = steps[n];
         switch (kinds[n]) {
+            case HTestKeep: {  // the first condition, on top: noted, and popped
+                Form f = FormAt(forms, ++level);
+                // Where the form counts: everywhere, or where the enclosing form is at
+                // the pair or default that holds this one.
+                MaskRow base = f.base;
+                if (level == 0) {
+                    for (int j = 0; j < kBlock; ++j) base[j] = ~Mask{0};
+                } else {
+                    MaskIn outer = FormAt(forms, level - 1).now;
+                    for (int j = 0; j < kBlock; ++j) base[j] = outer[j];
+                }
+                Copy(f.first, x);
+                In c = x;
+                MaskRow now = f.now;
+                for (int j = 0; j < kBlock; ++j) now[j] = base[j] & Truth(c[j]);
+                x -= kBlock;
+                break;
+            }
+            case HTest: {  // a later condition; the first one is below it
+                In c = x;
+                MaskRow now = FormAt(forms, level).now;
+                for (int j = 0; j < kBlock; ++j) now[j] &= Truth(c[j]);
+                x -= kBlock;
+                break;
+            }
+            case HTaken: {  // the value, on top, where the pair's condition held
+                Form f = FormAt(forms, level);
+                MaskIn now = f.now;
+                MaskRow done = f.done;
+                if (st.i == 0) {  // the first pair: the first condition goes back below
+                    Copy(f.chosen, x);
+                    for (int j = 0; j < kBlock; ++j) done[j] = now[j];
+                    Copy(x, f.first);
+                } else {
+                    In v = x;
+                    Row chosen = f.chosen;
+                    for (int j = 0; j < kBlock; ++j) {
+                        chosen[j] = Pick(now[j], v[j], chosen[j]);
+                        done[j] |= now[j];
+                    }
+                    x -= kBlock;
+                }
+                NextPair(f);
+                break;
+            }
+            case HDrop: {  // the default value, on top, where nothing held
+                Form f = FormAt(forms, level--);
+                MaskIn done = f.done;
+                In chosen = f.chosen;
+                In d = x;
+                Row r = x - kBlock;
+                for (int j = 0; j < kBlock; ++j) r[j] = Pick(done[j], chosen[j], d[j]);
+                x -= kBlock;
+                break;
+            }
+            case HWhichFail: {  // nothing held: the first condition, on top, stays
+                Form f = FormAt(forms, level--);
+                Mask failed = 0;
+                for (int j = 0; j < m; ++j) failed |= f.now[j];
+                if (failed) ReportFormulaErrShared(DomainReal, "which", DomainReal, prog->f);
+                MaskIn done = f.done;
+                In chosen = f.chosen;
+                for (int j = 0; j < kBlock; ++j) x[j] = Pick(done[j], chosen[j], x[j]);
+                break;
+            }
             case HEnd:
                 Copy(out, x);
                 return;
@@ -161,8 +286,7 @@ void RunBlock(const Program<RealDomain> *prog, const double *const *p, double *s
     }
 }
 
-// Point by point through the program, for programs with `which`, or when the block
-// buffers cannot be had.
+// Point by point through the program, when the block buffers cannot be had.
 void EachPoint(void *program, int n, const double *const *columns, const double *slots,
                double *results, double *para, int count) {
     for (int k = 0; k < n; ++k) {
@@ -180,11 +304,9 @@ void RunRealProgramBatch(void *program, int n, const double *const *columns, con
     // Per parameter: a block of its slot value (read once, as every point would) and
     // a padded block for a column's last, partial block; then the stack; then the
     // results of a partial block.
-    double *buf = nullptr;
-    if (!prog->jumps) {
-        std::size_t blocks = 2 * static_cast<std::size_t>(count) + prog->depth + 2;
-        buf = static_cast<double *>(qalloc(sizeof(double) * kBlock * blocks));
-    }
+    std::size_t blocks = 2 * static_cast<std::size_t>(count) + prog->depth + 2 +
+                         kFormBlocks * static_cast<std::size_t>(prog->nesting);
+    auto *buf = static_cast<double *>(qalloc(sizeof(double) * kBlock * blocks));
     const double **p =
         buf ? static_cast<const double **>(qalloc(sizeof(double *) * (count + 1))) : nullptr;
     if (!p) {
@@ -193,7 +315,7 @@ void RunRealProgramBatch(void *program, int n, const double *const *columns, con
         return;
     }
     double *fixed = buf, *tails = buf + kBlock * count, *stack = tails + kBlock * count;
-    double *lastOut = stack + kBlock * (prog->depth + 1);
+    double *lastOut = stack + kBlock * (prog->depth + 1), *forms = lastOut + kBlock;
     std::memset(tails, 0, sizeof(double) * kBlock * count);
     for (int i = 0; i < count; ++i) Fill(fixed + kBlock * i, slots[i]);
     for (int base = 0; base < n; base += kBlock) {
@@ -210,9 +332,9 @@ void RunRealProgramBatch(void *program, int n, const double *const *columns, con
             }
         }
         if (m == kBlock) {
-            RunBlock(prog, p, stack, results + base);
+            RunBlock(prog, p, stack, forms, m, results + base);
         } else {
-            RunBlock(prog, p, stack, lastOut);
+            RunBlock(prog, p, stack, forms, m, lastOut);
             std::memcpy(results + base, lastOut, sizeof(double) * m);
         }
     }

@@ -175,16 +175,17 @@ struct OpenForm {
 // reaches a code position, every jump to it has been met: `stepAt` marks such
 // positions (-2) and then records the step they land on. Returns the step count, or
 // -1 when the code is not what the compiler makes (then the formula gets no
-// program), and the deepest stack through `maxDepth`.
+// program), the deepest stack through `maxDepth` and the deepest nesting of `which`
+// forms through `maxNesting`.
 template <class D>
-int Translate(const CompiledFormula *f, Step<D> *steps, int *stepAt, OpenForm *forms,
-              int *maxDepth) {
+int Translate(const CompiledFormula *f, Step<D> *steps, int *stepAt, OpenForm *forms, int *maxDepth,
+              int *maxNesting) {
     using V = typename D::Value;
     const Operand *ints = f->ints;
     V *vs = static_cast<V *>(f->values);
     const Operand pl = ints[ParamLast], codeLen = ints[CodeLength];
     Operand op = OperandStart, kc = ints[VarCount], depth = 0, top = 0;
-    int nForms = 0;
+    int nForms = 0, nesting = 0;
     Emitter<D> e(steps);
     auto jumpTo = [&](Operand t, Operand pc) {
         if (t <= pc || t >= codeLen || !stepAt) return false;
@@ -204,6 +205,7 @@ int Translate(const CompiledFormula *f, Step<D> *steps, int *stepAt, OpenForm *f
                 if (nForms != 0 || depth > 1) return -1;
                 e.Unary(depth > 0 ? HEnd : HEndZero);
                 *maxDepth = static_cast<int>(top);
+                *maxNesting = nesting;
                 return e.Count();
             case OpPushConst:
                 step.k = vs[kc++];
@@ -238,9 +240,10 @@ int Translate(const CompiledFormula *f, Step<D> *steps, int *stepAt, OpenForm *f
                 Operand end = ints[i - 4];
                 if (!jumpTo(t, pc) || end <= t) return -1;
                 bool first = nForms == 0 || forms[nForms - 1].end != end;
-                if (first)
+                if (first) {
                     forms[nForms++] = OpenForm{end, depth - 1};
-                else if (depth != forms[nForms - 1].below + 2)
+                    if (nForms > nesting) nesting = nForms;
+                } else if (depth != forms[nForms - 1].below + 2)
                     return -1;
                 // Popping the only element leaves the stack pointer where it is.
                 e.Jump(first ? HTestKeep : HTest, depth > 1 ? 1 : 0, t);
@@ -315,8 +318,8 @@ bool AttachProgram(CompiledFormula *f) {
             return false;
         }
     }
-    int depth = 0;
-    int n = Translate<D>(f, steps, stepAt, forms, &depth);
+    int depth = 0, nesting = 0;
+    int n = Translate<D>(f, steps, stepAt, forms, &depth, &nesting);
     if (n < 0) {  // not code the compiler makes: the general evaluator copes
         qfree(stepAt);
         qfree(forms);
@@ -326,7 +329,7 @@ bool AttachProgram(CompiledFormula *f) {
     prog->f = f;
     prog->depth = depth;
     prog->count = n;
-    prog->jumps = jumps;
+    prog->nesting = nesting;
     const void *const *labels = ProgramHandlers<D>();
     std::uint16_t *kinds = prog->Kinds();
     for (int i = 0; i < n; ++i) {

@@ -247,6 +247,11 @@ class Engine {
             if (s.fn && s.name == name) s = detail::HostSlot<V>{};
     }
 
+    // Stops the evaluation under way (callable from any thread); bounds every outermost
+    // evaluation to `steps` counted steps (0: no bound).
+    static void interrupt() noexcept { InterruptQuorel(); }
+    static void runLimit(long long steps) noexcept { SetRunLimit(steps); }
+
     // Reads and clears the run-time error slot.
     std::optional<RunError> runError() const {
         if (TestRunErr() == 0) return std::nullopt;

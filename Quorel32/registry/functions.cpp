@@ -56,35 +56,50 @@ void QUOREL_CALL FunctionDeleter(void *p) {
     qfree(node);
 }
 
+namespace {
+
+QuorelSetResult SetResult(int insertResult) {
+    switch (insertResult) {
+        case InsertNew:
+            return QUOREL_SET_DONE;
+        case InsertExists:
+            return QUOREL_SET_EXISTS;
+        default:
+            return QUOREL_SET_NO_MEMORY;
+    }
+}
+
+}  // namespace
+
 int RegisterFunction(int keyType, const char *name, void *function, int paraCode) {
-    if (keyType < KeyIntFun || keyType > KeyComplexFun || !function) return 4;
+    if (keyType < KeyIntFun || keyType > KeyComplexFun || !function) return QUOREL_SET_BAD_TYPE;
     auto *node = qnew<FunctionNode>();
-    if (!node) return 2;
+    if (!node) return QUOREL_SET_NO_MEMORY;
     int len = KeyLen(name);
     if (len == 0) {
         qfree(node);
-        return 3;
+        return QUOREL_SET_EMPTY_NAME;
     }
     node->function = function;
     node->paraCode = paraCode;
     int r = KeyInsert(name, len, keyType, node, FunctionDeleter, nullptr);
     if (r != InsertNew) qfree(node);
-    return r;
+    return SetResult(r);
 }
 
 int RegisterConst(int keyType, const char *name, int nameLen, const void *value, KeyDeleter del) {
     int size = ConstSize(keyType);
-    if (size == 0 || !value) return 4;
+    if (size == 0 || !value) return QUOREL_SET_BAD_TYPE;
     void *copy = qalloc(size);
-    if (!copy) return 2;
+    if (!copy) return QUOREL_SET_NO_MEMORY;
     std::memcpy(copy, value, size);
     if (nameLen <= 0) {
         qfree(copy);
-        return 3;
+        return QUOREL_SET_EMPTY_NAME;
     }
     int r = KeyInsert(name, nameLen, keyType, copy, del, nullptr);
     if (r != InsertNew) qfree(copy);
-    return r;
+    return SetResult(r);
 }
 
 }  // namespace quorel

@@ -133,17 +133,17 @@ bool ModuleAllowed(int m, LockFn lock) {
 
 int ModuleAttachImports(int m, const char *strings, const int *offsets, int n) {
     ModuleRecord *rec = FindModule(m);
-    if (!rec || n < 1) return 4;
+    if (!rec || n < 1) return ModuleNoMemory;
     auto name = [&](int i) { return strings + offsets[i]; };
     std::size_t textLen = 0;
     for (int i = 0; i < n; ++i) textLen += std::strlen(name(i)) + 1;
     auto *text = qnew<char>(textLen);
     auto **ptrs = qnew<char *>(static_cast<std::size_t>(n));
     auto *list = qnew<ImportList>();
-    int result = 0;
-    if (!text || !ptrs || !list) result = 4;
-    if (result == 0 && !*name(0)) result = 6;
-    if (result == 0) {
+    int result = ModuleDone;
+    if (!text || !ptrs || !list) result = ModuleNoMemory;
+    if (result == ModuleDone && !*name(0)) result = ModuleEmptyName;
+    if (result == ModuleDone) {
         char *p = text;
         for (int i = 0; i < n; ++i) {
             std::size_t len = std::strlen(name(i)) + 1;
@@ -155,17 +155,17 @@ int ModuleAttachImports(int m, const char *strings, const int *offsets, int n) {
         list->count = n - 1;
         list->names = ptrs;
         int r = KeyInsert(text, KeyLen(text), KeyModuleImports, list, FreeImportList, nullptr);
-        if (r == InsertExists) result = 5;
-        if (r == InsertNoMemory) result = 4;
+        if (r == InsertExists) result = ModuleNameTaken;
+        if (r == InsertNoMemory) result = ModuleNoMemory;
     }
-    if (result != 0) {
+    if (result != ModuleDone) {
         qfree(text);
         qfree(ptrs);
         qfree(list);
         return result;
     }
     rec->importText = text;
-    return 0;
+    return ModuleDone;
 }
 
 }  // namespace quorel

@@ -37,6 +37,19 @@ bool ModuleAllowed(int m, LockFn lock);
 // have a record without import text) its name and imports, the NUL-terminated texts
 // at strings + offsets[0], then strings + offsets[1..n-1].
 // Results: 0 done, 4 out of memory, 5 name taken, 6 empty name.
+// Results of the built-in "Module" (returned as its value).
+enum ModuleResult : int {
+    ModuleNotAFormula = -1,  // the caller is no formula
+    ModuleNoRecord = -2,     // the caller's module has no record
+    ModuleDone = 0,
+    ModuleNoArgs = 1,
+    ModuleNamedAlready = 2,
+    ModuleBadName = 3,  // a name offset outside the caller's strings
+    ModuleNoMemory = 4,
+    ModuleNameTaken = 5,  // another module bears the name
+    ModuleEmptyName = 6,
+};
+
 int ModuleAttachImports(int m, const char *strings, const int *offsets, int n);
 
 }  // namespace quorel

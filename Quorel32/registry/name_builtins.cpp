@@ -42,23 +42,27 @@ inline bool InStringArea(const CompiledFormula *f, int offset) {
 }
 
 int ModuleCore(int m, const int *args, const CallerInfo *caller) {
-    if (!args) return 4;
-    if (m < 0) return 1;
+    if (!args) return ModuleNoMemory;
+    if (m < 0) return ModuleNoArgs;
     CompiledFormula *self = CallerFormula(caller);
-    if (!self) return -1;
+    if (!self) return ModuleNotAFormula;
     int module = static_cast<int>(self->ints[ModuleNo]);
     ModuleRecord *rec = FindModule(module);
-    if (!rec) return -2;
-    if (rec->importText) return 2;
+    if (!rec) return ModuleNoRecord;
+    if (rec->importText) return ModuleNamedAlready;
     for (int i = 0; i <= m; ++i)
-        if (!InStringArea(self, args[i])) return 3;
+        if (!InStringArea(self, args[i])) return ModuleBadName;
     return ModuleAttachImports(module, reinterpret_cast<const char *>(self->code), args, m + 1);
 }
 
+// "OutFun": 0 when every name was marked, else the 1-based position of the first
+// name that is out of range or names no formula, or one of these.
+enum : int { OutFunNoMemory = -1, OutFunNotAFormula = -2 };
+
 int OutFunCore(int m, const int *args, const CallerInfo *caller) {
-    if (!args) return -1;
+    if (!args) return OutFunNoMemory;
     CompiledFormula *self = CallerFormula(caller);
-    if (!self) return -2;
+    if (!self) return OutFunNotAFormula;
     const char *strings = reinterpret_cast<const char *>(self->code);
     for (int i = 0; i <= m; ++i) {
         if (!InStringArea(self, args[i])) return i + 1;

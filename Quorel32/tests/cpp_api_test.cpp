@@ -117,6 +117,18 @@ TEST(CppApi, HostCallablesOfEveryDomain) {
     EXPECT_EQ(Quorel::RealFormula("scaled(1, 2)")(), -1.0);
 }
 
+TEST(CppApi, RunLimitStopsARunawayFormula) {
+    Quorel::Engine engine;
+    Quorel::Engine::runLimit(1000);
+    Quorel::RealFormula forever("( : n) = while(1, n = n + 1), n");
+    EXPECT_EQ(forever(), 0.0);
+    Quorel::Engine::runLimit(0);
+    auto err = engine.runError();
+    ASSERT_TRUE(err.has_value());
+    EXPECT_EQ(err->type, QUOREL_RUNERR_STEP_LIMIT);
+    EXPECT_EQ(err->formula, forever.handle());
+}
+
 TEST(CppApi, BatchOverColumns) {
     Quorel::Engine engine;
     Quorel::RealFormula f("f(x, y) = x * y");

@@ -33,6 +33,12 @@ class Engine {
         (void)code;
         return nullptr;
     }
+    // Safe from any thread while another runs a cycle: asks the calculation in progress
+    // to stop, so the cycle ends promptly with the value 0. False when this engine cannot
+    // (an older library, or none loaded yet); the cycle then runs to its end.
+    virtual bool interrupt() { return false; }
+    // Whether interrupt() can stop a calculation (known once the library is loaded).
+    virtual bool canInterrupt() const { return false; }
 };
 
 // The outcome of one engine cycle.

@@ -20,6 +20,7 @@ using CompileFn = decltype(&RealCom);
 using CalculateFn = decltype(&RealCal);
 using FreeFn = decltype(&FreeQuorel);
 using ErrorTextFn = decltype(&QuorelErrorText);
+using InterruptFn = decltype(&InterruptQuorel);
 
 }  // namespace
 
@@ -64,7 +65,14 @@ void *QuorelLibrary::bind(int index, const char *exportName) {
     void *proc = library_ ? dlsym(library_, exportName) : nullptr;
     if (!proc) throw BindingError(bindingMessage(kEngineFileName, exportName));
     procs_[index] = proc;
+    if (!interrupt_.load()) interrupt_.store(dlsym(library_, "InterruptQuorel"));
     return proc;
+}
+
+bool QuorelLibrary::interrupt() {
+    void *fn = interrupt_.load();
+    if (fn) reinterpret_cast<InterruptFn>(fn)();
+    return fn != nullptr;
 }
 
 void QuorelLibrary::init() {

@@ -3,6 +3,7 @@
 #ifndef TARNU_FLOW_QUOREL_LIBRARY_H
 #define TARNU_FLOW_QUOREL_LIBRARY_H
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ class QuorelLibrary : public Engine {
     double calculate(void *handle) override;
     void release() override;
     const char *errorText(int code) override;
+    bool interrupt() override;
+    bool canInterrupt() const override { return interrupt_.load() != nullptr; }
 
     // The text of the run-time error box for a missing library or export.
     static std::string bindingMessage(const char *library, const char *exportName);
@@ -39,6 +42,9 @@ class QuorelLibrary : public Engine {
     void *library_ = nullptr;
     void *procs_[4] = {};
     void *errorText_ = nullptr;  // QuorelErrorText, looked up once; optional
+    // InterruptQuorel, optional: looked up when the library is loaded, read by other
+    // threads.
+    std::atomic<void *> interrupt_{nullptr};
 };
 
 }  // namespace tarnu

@@ -1,6 +1,9 @@
 // The real engine library, bound at run time, under the controller.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "calc_fixture.h"
 #include "quorel_library.h"
 
@@ -100,4 +103,21 @@ TEST(EngineBinding, MissingLibraryOrExportIsNamed) {
     EXPECT_THROW(wrong.release(), BindingError);
     EXPECT_EQ(QuorelLibrary::bindingMessage(nullptr, "SendMessageA"),
               "运行时出错!\n\n错误信息：无法找到指定DLL库文件中的输出命令“SendMessageA”");
+}
+
+// A cancel without a helper process: the calculation in progress stops, the cycle ends,
+// and the next one runs as usual.
+TEST_F(RealEngine, InterruptStopsARunawayCycle) {
+    EXPECT_FALSE(library.interrupt());  // nothing loaded, nothing to stop
+    ASSERT_TRUE(evaluateExpression(library, "1").ok);
+    EXPECT_TRUE(library.canInterrupt());
+    std::thread canceller([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        library.interrupt();
+    });
+    EngineResult r = evaluateExpression(library, "while(1, 1)");
+    canceller.join();
+    EXPECT_EQ(r.value, 0);
+    r = evaluateExpression(library, "(: i) = i = 0, while(i < 10, i++), i");
+    EXPECT_EQ(r.value, 10);
 }

@@ -64,7 +64,8 @@ class EngineProcess : public AbortableEngine {
 namespace tarnucalc::ui {
 
 // The engine in this process, for when the helper program is missing: cycles still run
-// off the window's thread, but a cancelled one can only be waited for and discarded.
+// off the window's thread, and a cancel interrupts the engine's calculation. With a
+// library that cannot be interrupted the cycle can only be waited for and discarded.
 class InProcessEngine : public AbortableEngine {
   public:
     explicit InProcessEngine(tarnu::Engine &engine) : engine_(engine) {}
@@ -72,12 +73,17 @@ class InProcessEngine : public AbortableEngine {
     int compile(const std::string &text, void **handle, int *errBegin, int *errEnd) override {
         return engine_.compile(text, handle, errBegin, errEnd);
     }
-    double calculate(void *handle) override { return engine_.calculate(handle); }
+    // A cancel that came before the calculation began stops it here; one that comes
+    // while it runs interrupts the engine.
+    double calculate(void *handle) override { return interrupted_ ? 0 : engine_.calculate(handle); }
     void release() override { engine_.release(); }
-    void abort() override { interrupted_ = true; }
+    void abort() override {
+        interrupted_ = true;
+        engine_.interrupt();
+    }
     void beginJob() override { interrupted_ = false; }
     bool interrupted() const override { return interrupted_.load(); }
-    bool canAbort() const override { return false; }
+    bool canAbort() const override { return engine_.canInterrupt(); }
 
   private:
     tarnu::Engine &engine_;

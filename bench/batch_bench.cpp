@@ -1,0 +1,168 @@
+// Many points in one call: RealCalBatch over 1,000 points of each shared expression,
+// against native C++ called per point through a function pointer and muparser's bulk
+// mode (array variables, Eval(results, n), one thread); then one and two threads
+// sharing one formula.
+//
+//   build/bench/batch_bench --benchmark_filter=Batch
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Quorel32.h"
+#include "expr_set.h"
+
+#if HAVE_MUPARSER
+#include <muParser.h>
+#endif
+#if defined(__unix__)
+#include <unistd.h>
+#endif
+
+namespace {
+
+using exprset::kExprCount;
+using exprset::kExprs;
+
+constexpr int kPoints = 1000;
+
+// The points: the grid the single-evaluation benchmark walks, in rows.
+struct Points {
+    std::vector<double> xs, ys;
+    Points() {
+        for (int k = 0; k < kPoints; ++k) {
+            xs.push_back(-3.1 + (k / 32) * 0.21);
+            ys.push_back(0.7 + (k % 32) * 0.13);
+        }
+    }
+};
+const Points kPts;
+
+void PerPoint(benchmark::State &state) {
+    state.counters["per_point"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kPoints,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_BatchNative(benchmark::State &state) {
+    auto *fn = kExprs[state.range(0)].native;
+    benchmark::DoNotOptimize(fn);  // called through the pointer, as a host's callback
+    std::vector<double> out(kPoints);
+    for (auto _ : state) {
+        for (int k = 0; k < kPoints; ++k) out[k] = fn(kPts.xs[k], kPts.ys[k]);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    PerPoint(state);
+}
+
+struct Compiled {
+    void *h = nullptr;
+    Compiled(const Expr &e) {
+        int nPara, eb, ee;
+        double *para;
+        std::string text = std::string("(x,y)=") + e.quorel;
+        if (RealCom(text.c_str(), 0, &h, &nPara, &para, &eb, &ee) != 0) h = nullptr;
+    }
+};
+
+// Every thread has its own results; all share the formula.
+void BM_BatchQuorel(benchmark::State &state) {
+    static void *h;
+    if (state.thread_index() == 0) {
+        InitQuorel();
+        h = Compiled(kExprs[state.range(0)]).h;
+    }
+    // The timing loops of all threads start together, after this set-up.
+    std::vector<double> out(kPoints);
+    const double *cols[] = {kPts.xs.data(), kPts.ys.data()};
+    for (auto _ : state) {
+        RealCalBatch(h, kPoints, cols, out.data());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    PerPoint(state);
+    if (state.thread_index() == 0) state.SetLabel(kExprs[state.range(0)].quorel);
+}
+
+#if HAVE_MUPARSER
+void BM_BatchMuparser(benchmark::State &state) {
+    std::vector<double> xs = kPts.xs, ys = kPts.ys, out(kPoints);
+    mu::Parser p;
+    p.DefineVar("x", xs.data());
+    p.DefineVar("y", ys.data());
+    p.SetExpr(kExprs[state.range(0)].muparser);
+    for (auto _ : state) {
+        p.Eval(out.data(), kPoints);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    PerPoint(state);
+}
+#endif
+
+// The batch must give what one evaluation per point gives, to the bit.
+bool CheckBatch() {
+    InitQuorel();
+    bool ok = true;
+    for (int i = 0; i < kExprCount; ++i) {
+        Compiled c(kExprs[i]);
+        if (!c.h) {
+            std::fprintf(stderr, "expression %d does not compile\n", i);
+            ok = false;
+            continue;
+        }
+        std::vector<double> out(kPoints);
+        const double *cols[] = {kPts.xs.data(), kPts.ys.data()};
+        RealCalBatch(c.h, kPoints, cols, out.data());
+        for (int k = 0; k < kPoints; ++k) {
+            double p[2] = {kPts.xs[k], kPts.ys[k]};
+            double one = RealCal(c.h, p);
+            if (std::memcmp(&one, &out[k], sizeof one) != 0) {
+                std::fprintf(stderr, "expression %d, point %d: %.17g != %.17g\n", i, k, out[k],
+                             one);
+                ok = false;
+                break;
+            }
+        }
+    }
+    FreeQuorel();
+    return ok;
+}
+
+void ExprArgs(benchmark::internal::Benchmark *b) {
+    for (int i = 0; i < kExprCount; ++i) b->Arg(i);
+}
+
+}  // namespace
+
+BENCHMARK(BM_BatchNative)->Apply(ExprArgs);
+BENCHMARK(BM_BatchQuorel)->Apply(ExprArgs);
+#if HAVE_MUPARSER
+BENCHMARK(BM_BatchMuparser)->Apply(ExprArgs);
+#endif
+BENCHMARK(BM_BatchQuorel)
+    ->Name("BM_BatchThreads")
+    ->Apply(ExprArgs)
+    ->Threads(1)
+    ->Threads(2)
+    ->UseRealTime();
+
+int main(int argc, char **argv) {
+#if HAVE_MUPARSER && defined(__unix__)
+    // muparser's bulk mode takes its thread count from OpenMP when the program starts.
+    const char *omp = std::getenv("OMP_NUM_THREADS");
+    if (!omp || std::strcmp(omp, "1") != 0) {
+        setenv("OMP_NUM_THREADS", "1", 1);
+        execv("/proc/self/exe", argv);
+    }
+#endif
+    if (!CheckBatch()) return 1;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
