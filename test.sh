@@ -31,3 +31,4 @@ ctest --test-dir build-portable --output-on-failure -R quorel
 scripts/test-tsan.sh
 scripts/test-packages.sh
 scripts/test-fuzz.sh
+scripts/test-libonly.sh

@@ -14,7 +14,11 @@ namespace quorel {
 
 namespace {
 
+#ifdef _WIN32
+constexpr char kVersion[] = "Quorel32 formula engine (Quorel32.dll), version 8.0";
+#else
 constexpr char kVersion[] = "Quorel32 formula engine (libQuorel32.so), version 8.0";
+#endif
 
 void DestroyList(int domain) {
     DrainList(UnnamedList(domain), [domain](CompiledFormula *f) { DestroyFormula(domain, f); });
@@ -85,7 +89,7 @@ QUOREL_API bool QUOREL_CALL InitQuorel(void) {
         FreeQuorel();
         return false;
     }
-    g.runErr.errType = 0;
+    g.runErr.errType = QUOREL_RUNERR_NONE;
     RegisterTable(KeyIntFun, IntBuiltins());
     RegisterTable(KeyRealFun, RealBuiltins());
     RegisterTable(KeyComplexFun, ComplexBuiltins());

@@ -6,7 +6,7 @@
 namespace quorel {
 
 inline bool ErrPending() {
-    return g.runErr.errType != 0;
+    return g.runErr.errType != QUOREL_RUNERR_NONE;
 }
 
 // Records (type, name, code) with ForType/ForHandle from `caller` (0/null without one),

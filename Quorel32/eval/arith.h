@@ -168,15 +168,23 @@ struct Arith<ComplexDomain> {
     static double ZeroSign(double part, double threeProduct) {
         return part == 0.0 && threeProduct == 0.0 ? threeProduct : part;
     }
+    // The real part of the product is the three-product form's p1 - p2 as it stands;
+    // only the imaginary part can take the other sign when it cancels.
     static V Mul(V a, V b) {
         V m{a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
-        if (m.re != 0.0 && m.im != 0.0) return m;
+        if (m.im != 0.0) [[likely]]
+            return m;
         double p1 = a.re * b.re, p2 = a.im * b.im, p3 = (a.re + a.im) * (b.re + b.im);
-        return V{ZeroSign(m.re, p1 - p2), ZeroSign(m.im, p3 - p1 - p2)};
+        m.im = ZeroSign(m.im, p3 - p1 - p2);
+        return m;
+    }
+    static V DivZeros(V a, V b, V m) {
+        double r = b.re, s = b.im;
+        double p1 = a.re * r, p2 = a.im * s, p3 = (a.re + a.im) * (r - s), d = r * r + s * s;
+        return V{ZeroSign(m.re, (p1 + p2) / d), ZeroSign(m.im, (p3 - p1 + p2) / d)};
     }
     static V Div(V a, V b) {
         double r = b.re, s = b.im;
-        if (r == 0.0 && s == 0.0) return V{std::nan(""), std::nan("")};  // 0/0 in both parts
         V m;
         if (std::fabs(r) >= std::fabs(s)) {
             double e = s / r, d = r + s * e;
@@ -185,9 +193,11 @@ struct Arith<ComplexDomain> {
             double e = r / s, d = s + r * e;
             m = V{(a.re * e + a.im) / d, (a.im * e - a.re) / d};
         }
-        if (m.re != 0.0 && m.im != 0.0) return m;
-        double p1 = a.re * r, p2 = a.im * s, p3 = (a.re + a.im) * (r - s), d = r * r + s * s;
-        return V{ZeroSign(m.re, (p1 + p2) / d), ZeroSign(m.im, (p3 - p1 + p2) / d)};
+        // A divisor of 0+0i makes both parts NaN (0/0 on the way), as the three-product
+        // form does.
+        if (m.re != 0.0 && m.im != 0.0) [[likely]]
+            return m;
+        return DivZeros(a, b, m);
     }
     static V Pow(V a, V b) {
         if (a.re == 0.0 && a.im == 0.0) return Zero();

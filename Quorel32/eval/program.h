@@ -42,7 +42,8 @@ namespace quorel {
 // Forms of a binary step: S pops its left operand from the stack; P, K, V take the
 // right operand from a parameter, a constant or a cell and the left from the top;
 // LoadPK and PushPK apply the operation to a parameter and a constant, LoadPP and
-// PushPP to two parameters, and put the result on an empty stack or push it.
+// PushPP to two parameters, LoadKP and PushKP to a constant and a parameter, and put
+// the result on an empty stack or push it.
 enum BinaryForm : int {
     FormS,
     FormP,
@@ -52,6 +53,8 @@ enum BinaryForm : int {
     FormPushPK,
     FormLoadPP,
     FormPushPP,
+    FormLoadKP,
+    FormPushKP,
     FormCount
 };
 
@@ -71,12 +74,12 @@ enum Handler : int {
     HPushSqrP,  // push parameter^2
                 // clang-format off
 #define QUOREL_HANDLER(fn) HBin_##fn, HBinP_##fn, HBinK_##fn, HBinV_##fn, HLoadPK_##fn, \
-                           HPushPK_##fn, HLoadPP_##fn, HPushPP_##fn,
+                           HPushPK_##fn, HLoadPP_##fn, HPushPP_##fn, HLoadKP_##fn, HPushKP_##fn,
     QUOREL_BINARY_OPS(QUOREL_HANDLER)
 #undef QUOREL_HANDLER
     // top op2 (parameter op1 constant), top op2 (parameter op1 parameter),
-    // top op2 parameter^2; op1 and op2 basic operations
-#define QUOREL_CHAIN(o2, o1) HChainPK_##o2##_##o1, HChainPP_##o2##_##o1,
+    // top op2 (constant op1 parameter), top op2 parameter^2; op1 and op2 basic
+#define QUOREL_CHAIN(o2, o1) HChainPK_##o2##_##o1, HChainPP_##o2##_##o1, HChainKP_##o2##_##o1,
 #define QUOREL_CHAIN_ROW(o2) QUOREL_BASIC_OPS_WITH(QUOREL_CHAIN, o2) HChainSqr_##o2,
     QUOREL_BASIC_OPS(QUOREL_CHAIN_ROW)
 #undef QUOREL_CHAIN_ROW
@@ -102,12 +105,17 @@ inline bool IsBasic(int op) {
     return op >= OpAdd && op <= OpDiv;
 }
 
-// op2 and op1 basic; `pp`: the inner operand is a parameter rather than a constant.
-inline int ChainHandler(int op2, int op1, bool pp) {
-    return HChainPK_Add_Add + (op2 - OpAdd) * 9 + (op1 - OpAdd) * 2 + (pp ? 1 : 0);
+// The inner operation of a chain step: parameter op1 constant, parameter op1
+// parameter, constant op1 parameter.
+enum ChainForm : int { ChainPK, ChainPP, ChainKP, ChainForms };
+
+// op2 and op1 basic.
+inline int ChainHandler(int op2, int op1, ChainForm form) {
+    return HChainPK_Add_Add + (op2 - OpAdd) * (4 * ChainForms + 1) + (op1 - OpAdd) * ChainForms +
+           form;
 }
 inline int ChainSquareHandler(int op2) {
-    return HChainPK_Add_Add + (op2 - OpAdd) * 9 + 8;
+    return HChainPK_Add_Add + (op2 - OpAdd) * (4 * ChainForms + 1) + 4 * ChainForms;
 }
 
 // One step. `h` is the handler's label address where the compiler supports computed

@@ -245,7 +245,15 @@ void RunBlock(Program<RealDomain> *prog, const double *const *p, double *s, doub
             case HPushPP_##fn:                                                          \
                 x += kBlock;                                                            \
                 Make(x, p[st.i], p[st.j], [](double a, double b) { return A::fn(a, b); });\
-                break;
+                break;                                                                  \
+            case HLoadKP_##fn:                                                          \
+            case HPushKP_##fn: {                                                        \
+                x += kBlock;                                                            \
+                const double k = st.k;                                                  \
+                In a = p[st.i];                                                         \
+                for (int j = 0; j < kBlock; ++j) x[j] = A::fn(k, a[j]);                 \
+                break;                                                                  \
+            }
             QUOREL_BINARY_OPS(QUOREL_BLOCK_BINARY)
 #undef QUOREL_BLOCK_BINARY
 #define QUOREL_BLOCK_CHAIN(o2, o1)                                                       \
@@ -258,6 +266,11 @@ void RunBlock(Program<RealDomain> *prog, const double *const *p, double *s, doub
                 In a = p[st.i];                                                         \
                 In b = p[st.j];                                                         \
                 for (int j = 0; j < kBlock; ++j) x[j] = A::o2(x[j], A::o1(a[j], b[j])); \
+                break;                                                                  \
+            }                                                                           \
+            case HChainKP_##o2##_##o1: {                                                \
+                const double k = st.k;                                                  \
+                With(x, p[st.i], [k](double t, double a) { return A::o2(t, A::o1(k, a)); }); \
                 break;                                                                  \
             }
 #define QUOREL_BLOCK_CHAIN_ROW(o2)                                                       \

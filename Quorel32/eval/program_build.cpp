@@ -95,8 +95,12 @@ class Emitter {
         }
         if (last && IsBasic(op)) {
             for (int op1 = OpAdd; op1 <= OpDiv; ++op1) {
-                if (lh == BinaryHandler(op1, FormPushPK) || lh == BinaryHandler(op1, FormPushPP)) {
-                    last->h = Handler(ChainHandler(op, op1, lh == BinaryHandler(op1, FormPushPP)));
+                ChainForm form = lh == BinaryHandler(op1, FormPushPK)   ? ChainPK
+                                 : lh == BinaryHandler(op1, FormPushPP) ? ChainPP
+                                 : lh == BinaryHandler(op1, FormPushKP) ? ChainKP
+                                                                        : ChainForms;
+                if (form != ChainForms) {
+                    last->h = Handler(ChainHandler(op, op1, form));
                     return;
                 }
             }
@@ -130,12 +134,18 @@ class Emitter {
     int Count() const { return n_; }
 
   private:
-    // [LoadP/PushP x][BinK op c] → x op c, [LoadP/PushP x][BinP op y] → x op y, and
-    // [LoadP/PushP x][Sqr] → x^2, each one step.
+    // [LoadP/PushP x][BinK op c] → x op c, [LoadP/PushP x][BinP op y] → x op y,
+    // [LoadP/PushP x][Sqr] → x^2 and [LoadK/PushK c][BinP op y] → c op y, each one step.
     void FoldParameter(std::uint8_t op) {
         if (n_ - 2 < barrier_) return;
         Step<D> &b = s_[n_ - 1], &p = s_[n_ - 2];
         int kind = Kind(b), pkind = Kind(p);
+        if ((pkind == HLoadK || pkind == HPushK) && kind == BinaryHandler(op, FormP)) {
+            p.h = Handler(BinaryHandler(op, pkind == HLoadK ? FormLoadKP : FormPushKP));
+            p.i = b.i;  // the constant stays where it is
+            --n_;
+            return;
+        }
         if (pkind != HLoadP && pkind != HPushP) return;
         bool load = pkind == HLoadP;
         if (kind == HSqr) {

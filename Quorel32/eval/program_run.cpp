@@ -54,8 +54,10 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
 #define END_DISPATCH()
     // clang-format off
 #define LBL(fn) &&L_HBin_##fn, &&L_HBinP_##fn, &&L_HBinK_##fn, &&L_HBinV_##fn, \
-                &&L_HLoadPK_##fn, &&L_HPushPK_##fn, &&L_HLoadPP_##fn, &&L_HPushPP_##fn,
-#define CHAIN_LBL(o2, o1) &&L_HChainPK_##o2##_##o1, &&L_HChainPP_##o2##_##o1,
+                &&L_HLoadPK_##fn, &&L_HPushPK_##fn, &&L_HLoadPP_##fn, &&L_HPushPP_##fn, \
+                &&L_HLoadKP_##fn, &&L_HPushKP_##fn,
+#define CHAIN_LBL(o2, o1) &&L_HChainPK_##o2##_##o1, &&L_HChainPP_##o2##_##o1, \
+                          &&L_HChainKP_##o2##_##o1,
 #define CHAIN_ROW_LBL(o2) QUOREL_BASIC_OPS_WITH(CHAIN_LBL, o2) &&L_HChainSqr_##o2,
     static const void *const table[HCount] = {
         &&L_HEnd, &&L_HEndZero, &&L_HLoadP, &&L_HLoadK, &&L_HLoadV, &&L_HPushP, &&L_HPushK,
@@ -187,6 +189,11 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
     NEXT();                                             \
     CASE2(HPushPP, fn) *++sp = tos;                     \
     tos = A::fn(P[pc->i], P[pc->j]);                    \
+    NEXT();                                             \
+    CASE2(HLoadKP, fn) tos = A::fn(pc->k, P[pc->i]);    \
+    NEXT();                                             \
+    CASE2(HPushKP, fn) *++sp = tos;                     \
+    tos = A::fn(pc->k, P[pc->i]);                       \
     NEXT();
     QUOREL_BINARY_OPS(BINARY_STEPS)
 #undef BINARY_STEPS
@@ -194,6 +201,8 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
     CASE3(HChainPK, o2, o1) tos = A::o2(tos, A::o1(P[pc->i], pc->k));    \
     NEXT();                                                              \
     CASE3(HChainPP, o2, o1) tos = A::o2(tos, A::o1(P[pc->i], P[pc->j])); \
+    NEXT();                                                              \
+    CASE3(HChainKP, o2, o1) tos = A::o2(tos, A::o1(pc->k, P[pc->i]));    \
     NEXT();
 #define CHAIN_ROW(o2)                      \
     QUOREL_BASIC_OPS_WITH(CHAIN_STEPS, o2) \

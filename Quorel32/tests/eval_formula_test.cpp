@@ -335,6 +335,9 @@ TEST_F(Arithmetic, ComplexCancellationKeepsTheBranchCut) {
     }
     QuorelComplex z = Complex("f(a, b) = a * b", {{0, -2}, {0, -2}});
     EXPECT_FALSE(std::signbit(z.im));
+    z = Complex("f(a, b) = a / b", {{1e300, 0}, {-1e-10, 0}});  // beside an infinite part too
+    EXPECT_EQ(z.re, -INFINITY);
+    EXPECT_FALSE(std::signbit(z.im));
     z = Complex("f(a, b) = a / b", {{1e300, 1e300}, {1e300, 1e300}});  // scaling still holds
     EXPECT_EQ(z.re, 1.0);
     for (QuorelComplex a : {QuorelComplex{1, 2}, QuorelComplex{0, 0}, QuorelComplex{INFINITY, 0}}) {
