@@ -14,7 +14,11 @@ namespace quorel {
 
 namespace {
 
+#ifdef _WIN32
+constexpr char kVersion[] = "Quorel32 formula engine (Quorel32.dll), version 8.0";
+#else
 constexpr char kVersion[] = "Quorel32 formula engine (libQuorel32.so), version 8.0";
+#endif
 
 void DestroyList(int domain) {
     DrainList(UnnamedList(domain), [domain](CompiledFormula *f) { DestroyFormula(domain, f); });

@@ -3,6 +3,7 @@
 
 #include "../base/engine.h"
 #include "../base/formula.h"
+#include "../eval/live_formulas.h"
 #include "../keys/keytree.h"
 
 namespace quorel {
@@ -31,7 +32,8 @@ void *AboutCaller(void *callerArg, void *typeOut, void *handleOut, bool name) {
 
 // Messages 2 and 4: a handle and a pointer to its formula type.
 void *AboutHandle(void *handle, void *typeIn, bool name) {
-    if (!typeIn) return nullptr;
+    // A handle the host kept after deleting its formula is no longer read.
+    if (!typeIn || !IsLiveFormula(handle)) return nullptr;
     int type = *static_cast<const int *>(typeIn);
     return name ? NameOf(handle, type) : ModuleOf(handle, type);
 }

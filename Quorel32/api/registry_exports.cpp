@@ -2,6 +2,7 @@
 #include "../base/engine.h"
 #include "../base/formula.h"
 #include "../eval/destroy.h"
+#include "../eval/live_formulas.h"
 #include "../keys/keytree.h"
 #include "../registry/formula_lists.h"
 #include "../registry/registry.h"
@@ -96,7 +97,7 @@ QUOREL_API bool QUOREL_CALL IsFor(const char *name, int forType, int module, voi
 }
 
 QUOREL_API bool QUOREL_CALL ParaModify(int forType, void *hFor) {
-    if (!IsFormulaType(forType) || !hFor) return false;
+    if (!IsFormulaType(forType) || !IsLiveFormula(hFor)) return false;
     return (static_cast<CompiledFormula *>(hFor)->code[FlagsByte] & FlagParamModified) != 0;
 }
 
@@ -108,7 +109,8 @@ QUOREL_API void QUOREL_CALL GetForStr(CallerInfo *caller, char **strings, int *l
 }
 
 QUOREL_API void QUOREL_CALL DeleteFor(int forType, void *hFor) {
-    if (!IsFormulaType(forType) || !hFor) return;
+    // A handle deleted before (a second DeleteFor) or never made is ignored.
+    if (!IsFormulaType(forType) || !IsLiveFormula(hFor)) return;
     auto *f = static_cast<CompiledFormula *>(hFor);
     if (!InListOfType(forType, f)) return;  // not a formula of this type
     if (InUse(f)) return;                   // refused; IsFor still finds it

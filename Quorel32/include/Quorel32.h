@@ -26,6 +26,8 @@
 #if defined(_WIN32)
 #if defined(QUOREL_BUILDING)
 #define QUOREL_API __declspec(dllexport)
+#elif defined(QUOREL_STATIC) /* linked with the engine's objects, not the DLL */
+#define QUOREL_API
 #else
 #define QUOREL_API __declspec(dllimport)
 #endif

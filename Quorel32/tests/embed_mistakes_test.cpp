@@ -145,6 +145,25 @@ TEST_F(EmbedMistakes, EvaluatorsRefuseNullAndForeignHandles) {
     EXPECT_EQ(TestRunErr(), 0);
 }
 
+// A host that keeps a handle after deleting its formula must not reach freed memory.
+TEST_F(EmbedMistakes, StaleHandlesAreIgnored) {
+    void *h = nullptr, *keep = nullptr;
+    ASSERT_EQ(Real("f(x) = x = x + 1", &h), QUOREL_OK);
+    ASSERT_EQ(Real("g(x) = x", &keep), QUOREL_OK);
+    int type = QUOREL_REAL;
+    EXPECT_STREQ(static_cast<char *>(ExMsgWithQuorel(QUOREL_MSG_FORMULA_NAME, h, &type, nullptr)),
+                 "f");
+    EXPECT_TRUE(ParaModify(QUOREL_REAL, h));
+    DeleteFor(QUOREL_REAL, h);
+    DeleteFor(QUOREL_REAL, h);
+    DeleteFor(QUOREL_REAL, &type);  // never a formula
+    EXPECT_FALSE(ParaModify(QUOREL_REAL, h));
+    EXPECT_EQ(ExMsgWithQuorel(QUOREL_MSG_FORMULA_NAME, h, &type, nullptr), nullptr);
+    EXPECT_EQ(ExMsgWithQuorel(QUOREL_MSG_FORMULA_MODULE, h, &type, nullptr), nullptr);
+    double one = 1;
+    EXPECT_EQ(RealCal(keep, &one), 1.0);
+}
+
 // Without an array the formula's own parameter slots serve, for straight-line
 // formulas and for those the general evaluator runs.
 TEST_F(EmbedMistakes, NullParameterArrayUsesTheFormulasOwnSlots) {

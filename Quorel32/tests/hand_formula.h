@@ -10,6 +10,7 @@
 #include "base/engine.h"
 #include "base/formula.h"
 #include "eval/destroy.h"
+#include "eval/live_formulas.h"
 #include "keys/keytree.h"
 #include "registry/modules.h"
 
@@ -56,6 +57,7 @@ inline CompiledFormula *Add(int domain, const std::string &name, int module, int
                             unsigned char flags = 0, const std::vector<std::string> &strings = {}) {
     CompiledFormula *f = Make(name, module, paramLast, flags, strings);
     f->ints[DomainTag] = domain;
+    AddLiveFormula(f);
     ModuleCountUp(module);
     if (name.empty()) {
         CompiledFormula *&head = g.unnamed[domain - 1];

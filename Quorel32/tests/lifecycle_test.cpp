@@ -1,5 +1,9 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 #include <cstdio>
 #include <fstream>
@@ -22,9 +26,9 @@ TEST(Lifecycle, VersionTextOutlivesEveryCycle) {
     EXPECT_EQ(text, v);
 }
 
-// Hosts bind the library by plain names: it exports exactly what the header declares,
-// each by its plain name, and nothing of its C++ inside.
-TEST(Lifecycle, SharedLibraryExportsExactlyTheHeader) {
+namespace {
+
+std::set<std::string> DeclaredExports() {
     std::ifstream header(QUOREL_HEADER_PATH);
     std::stringstream text;
     text << header.rdbuf();
@@ -33,6 +37,32 @@ TEST(Lifecycle, SharedLibraryExportsExactlyTheHeader) {
     std::regex decl(R"(QUOREL_API[^;(]*QUOREL_CALL\s+(\w+)\s*\()");
     for (std::sregex_iterator it(source.begin(), source.end(), decl), end; it != end; ++it)
         declared.insert((*it)[1]);
+    return declared;
+}
+
+}  // namespace
+
+// Hosts bind the library by plain names: it exports exactly what the header declares,
+// each by its plain name, and nothing of its C++ inside.
+#ifdef _WIN32
+TEST(Lifecycle, SharedLibraryExportsExactlyTheHeader) {
+    std::set<std::string> declared = DeclaredExports();
+    ASSERT_GT(declared.size(), 20u);
+    HMODULE lib = LoadLibraryA(QUOREL_LIB_PATH);
+    ASSERT_NE(lib, nullptr) << GetLastError();
+    for (const std::string &name : declared)
+        EXPECT_NE(GetProcAddress(lib, name.c_str()), nullptr) << name;
+    auto ver = reinterpret_cast<const char *(QUOREL_CALL *)()>(
+        reinterpret_cast<void *>(GetProcAddress(lib, "QuorelVer")));
+    ASSERT_NE(ver, nullptr);
+    EXPECT_NE(std::string(ver()).find("Quorel32.dll"), std::string::npos);
+    // The 32-bit stdcall decoration does not reach the export table.
+    EXPECT_EQ(GetProcAddress(lib, "RealCal@8"), nullptr);
+    FreeLibrary(lib);
+}
+#else
+TEST(Lifecycle, SharedLibraryExportsExactlyTheHeader) {
+    std::set<std::string> declared = DeclaredExports();
     ASSERT_GT(declared.size(), 20u);
 
     std::set<std::string> exported;
@@ -53,3 +83,4 @@ TEST(Lifecycle, SharedLibraryExportsExactlyTheHeader) {
     for (const std::string &name : declared) EXPECT_NE(dlsym(lib, name.c_str()), nullptr) << name;
     dlclose(lib);
 }
+#endif

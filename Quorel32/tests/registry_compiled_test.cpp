@@ -253,8 +253,7 @@ TEST(EngineCycle, SecondInitStartsAfresh) {
     ASSERT_EQ(SetFunction(5, "one", reinterpret_cast<void *>(One), -1), 0);
     hostDeletes = 0;
     ASSERT_EQ(InsertKey("k", 1, 256, &pi, CountHostDelete, nullptr), 0);
-    ASSERT_TRUE(LockModule(
-        3, [] {}, true));
+    ASSERT_TRUE(LockModule(3, LockF, true));
 
     ASSERT_TRUE(InitQuorel());
     EXPECT_EQ(hostDeletes, 1);
