@@ -36,7 +36,6 @@ HBRUSH Win32View::brush(Colour colour) {
 }
 
 LRESULT Win32View::paintControl(HDC dc, HWND ctl, UINT msg) {
-    const int id = GetDlgCtrlID(ctl);
     int boxIndex = -1;
     for (int b = 0; b < static_cast<int>(colours_.size()); ++b) {
         if (box(static_cast<Box>(b)) == ctl) boxIndex = b;
@@ -61,7 +60,6 @@ LRESULT Win32View::paintControl(HDC dc, HWND ctl, UINT msg) {
     const Colour text = boxIndex >= 0
                             ? LegibleOn(colours_[static_cast<std::size_t>(boxIndex)], background)
                             : t.text;
-    (void)id;
     SetTextColor(dc, text);
     SetBkColor(dc, background);
     SetBkMode(dc, OPAQUE);

@@ -262,7 +262,7 @@ int Win32View::logical(int pixels) const {
 
 namespace {
 
-Rect OuterRect(HWND h, const Win32View &, double scale) {
+Rect OuterRect(HWND h, double scale) {
     RECT r{};
     GetWindowRect(h, &r);
     auto l = [scale](LONG v) { return static_cast<int>(std::lround(v / scale)); };
@@ -272,7 +272,7 @@ Rect OuterRect(HWND h, const Win32View &, double scale) {
 }  // namespace
 
 Rect Win32View::mainGeometry() const {
-    return OuterRect(main_, *this, scale());
+    return OuterRect(main_, scale());
 }
 
 void Win32View::setMainGeometry(const Rect &r) {
@@ -316,7 +316,7 @@ void Win32View::destroyKeypad() {
 }
 
 Rect Win32View::keypadGeometry() const {
-    return keypad_ ? OuterRect(keypad_, *this, scale()) : Rect{};
+    return keypad_ ? OuterRect(keypad_, scale()) : Rect{};
 }
 
 void Win32View::setKeypadGeometry(const Rect &r) {
