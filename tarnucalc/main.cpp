@@ -12,11 +12,17 @@
 #ifdef TARNU_WITH_WINDOW
 #include "window_entry.h"
 #endif
+#ifdef TARNU_WITH_WIN32_WINDOW
+#include "win32_entry.h"
+#endif
 
 namespace {
 
 #ifdef TARNU_WITH_WINDOW
 bool displayAvailable() {
+#ifdef _WIN32
+    return true;  // a Windows desktop always has one
+#endif
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char *v = std::getenv(name);
         if (v && *v) return true;
@@ -37,6 +43,10 @@ bool inputIsData() {
 }  // namespace
 
 int main(int argc, char **argv) {
+#ifdef TARNU_WITH_WIN32_WINDOW
+    // The window runs its calculations in a second copy of the program.
+    if (int status = tarnu::win32::ServeEngineIfAsked(argc, argv); status >= 0) return status;
+#endif
     tarnu::ConsoleOptions options;
     std::string error;
     if (!tarnu::parseConsoleArgs(argc, argv, options, error)) {
