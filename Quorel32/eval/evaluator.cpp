@@ -16,7 +16,7 @@
 #if defined(__GNUC__) && !defined(__clang__)
 // Keep one dispatch jump per instruction: merged tails share a single indirect
 // branch, which predicts far worse.
-#pragma GCC optimize("no-crossjumping", "no-gcse", "align-labels=32", "align-jumps=32")
+#pragma GCC optimize("no-crossjumping", "no-gcse", "align-labels=16")
 #endif
 
 namespace quorel {
