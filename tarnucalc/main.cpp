@@ -10,6 +10,9 @@
 #ifdef TARNU_WITH_WINDOW
 #include "window_entry.h"
 #endif
+#ifdef TARNU_WITH_WIN32_WINDOW
+#include "win32_entry.h"
+#endif
 
 namespace {
 
@@ -30,6 +33,10 @@ bool displayAvailable() {
 }  // namespace
 
 int main(int argc, char **argv) {
+#ifdef TARNU_WITH_WIN32_WINDOW
+    // The window runs its calculations in a second copy of the program.
+    if (int status = tarnu::win32::ServeEngineIfAsked(argc, argv); status >= 0) return status;
+#endif
     tarnu::useConsoleCodePage();
     tarnu::ConsoleOptions options;
     std::string error;

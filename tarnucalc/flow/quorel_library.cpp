@@ -38,8 +38,15 @@ std::vector<std::string> QuorelLibrary::defaultCandidates(const std::string &pro
 #else
         list.push_back(programDir + "/" + kEngineFileName);
         list.push_back(programDir + "/../lib/" + kEngineFileName);
+#ifdef TARNU_ENGINE_SONAME
+        // The engine's package holds only the versioned name.
+        list.push_back(programDir + "/../lib/" + TARNU_ENGINE_SONAME);
+#endif
 #endif
     }
+#ifdef TARNU_ENGINE_SONAME
+    list.push_back(TARNU_ENGINE_SONAME);
+#endif
     list.push_back(kEngineFileName);
     return list;
 }

@@ -1,5 +1,5 @@
-// The engine library bound by file name at run time, like the original program binds
-// "Quorel32.dll". Each procedure is resolved at its first call and kept.
+// The engine library bound by file name at run time ("Quorel32.dll" on Windows,
+// libQuorel32.so here). Each procedure is resolved at its first call and kept.
 #ifndef TARNU_FLOW_QUOREL_LIBRARY_H
 #define TARNU_FLOW_QUOREL_LIBRARY_H
 

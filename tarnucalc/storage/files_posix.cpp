@@ -26,16 +26,6 @@ bool writeAll(int fd, const std::string &bytes) {
     return true;
 }
 
-bool makeDirectories(const std::string &dir) {
-    if (dir.empty()) return true;
-    struct stat st;
-    if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    size_t slash = dir.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !makeDirectories(dir.substr(0, slash)))
-        return false;
-    return mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST;
-}
-
 std::string directoryOf(const std::string &path) {
     size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
@@ -71,6 +61,16 @@ ReadStatus readFileBytes(const std::string &path, std::string &bytes) {
     }
     close(fd);
     return ReadStatus::Ok;
+}
+
+bool makeDirectories(const std::string &dir) {
+    if (dir.empty()) return true;
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    size_t slash = dir.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !makeDirectories(dir.substr(0, slash)))
+        return false;
+    return mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST;
 }
 
 bool replaceFile(const std::string &givenPath, const std::string &bytes) {

@@ -31,11 +31,11 @@ bool isDirectory(const std::wstring &path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool makeDirectories(const std::wstring &dir) {
+bool makeWideDirectories(const std::wstring &dir) {
     if (dir.empty() || dir == L"." || isDirectory(dir)) return true;
     if (GetFileAttributesW(dir.c_str()) != INVALID_FILE_ATTRIBUTES) return false;  // a file
     std::wstring parent = directoryOf(dir);
-    if (parent != dir && !isSeparator(dir.back()) && !makeDirectories(parent)) return false;
+    if (parent != dir && !isSeparator(dir.back()) && !makeWideDirectories(parent)) return false;
     return CreateDirectoryW(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
@@ -105,7 +105,7 @@ bool replaceFile(const std::string &givenPath, const std::string &bytes) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         return false;
     std::wstring dir = directoryOf(path);
-    if (!makeDirectories(dir)) return false;
+    if (!makeWideDirectories(dir)) return false;
     std::wstring temporary;
     HANDLE h = createTemporary(dir, temporary);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -117,6 +117,10 @@ bool replaceFile(const std::string &givenPath, const std::string &bytes) {
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) DeleteFileW(temporary.c_str());
     return ok;
+}
+
+bool makeDirectories(const std::string &dir) {
+    return makeWideDirectories(widen(dir));
 }
 
 bool fileExists(const std::string &path) {

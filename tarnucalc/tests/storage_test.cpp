@@ -376,7 +376,7 @@ TEST(Settings, PositionAndSkinFileWrittenOnlyWhenAsked) {
     EXPECT_EQ(r.skinFile, "darkroyale.she");
 }
 
-TEST(Settings, IntegersReadLikeTheOriginal) {
+TEST(Settings, IntegersReadTruncatedTowardZero) {
     EXPECT_EQ(readInteger("12"), 12);
     EXPECT_EQ(readInteger("-3.9"), -3);
     EXPECT_EQ(readInteger("x"), 0);
