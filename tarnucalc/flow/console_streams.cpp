@@ -148,11 +148,22 @@ void useConsoleCodePage() {
 bool inputIsInteractive() {
     return _isatty(_fileno(stdin));
 }
+
+bool inputIsData() {
+    DWORD type = GetFileType(GetStdHandle(STD_INPUT_HANDLE));
+    return type == FILE_TYPE_PIPE || type == FILE_TYPE_DISK;
+}
 #else
 void useConsoleCodePage() {}
 
 bool inputIsInteractive() {
     return isatty(STDIN_FILENO);
+}
+
+bool inputIsData() {
+    struct stat st {};
+    if (fstat(STDIN_FILENO, &st) != 0) return false;
+    return S_ISFIFO(st.st_mode) || S_ISREG(st.st_mode);
 }
 #endif
 
