@@ -32,3 +32,4 @@ scripts/test-tsan.sh
 scripts/test-packages.sh
 scripts/test-fuzz.sh
 scripts/test-libonly.sh
+scripts/test-windows.sh
