@@ -29,5 +29,7 @@ cmake -S . -B build-portable -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 cmake --build build-portable -j "$jobs" --target quorel_tests
 ctest --test-dir build-portable --output-on-failure -R quorel
 scripts/test-tsan.sh
+scripts/test-packages.sh
 scripts/test-fuzz.sh
 scripts/test-libonly.sh
+scripts/test-windows.sh

@@ -1,9 +1,9 @@
 // Compiles and runs formulas generated from the input, in all three domains, between
 // host calls that change what they depend on: host functions and constants are set and
 // deleted while callers exist, formulas are deleted, key-tree entries come and go, and
-// host functions call back into the engine. Every generated formula terminates: loops
-// count a variable nothing else assigns, recursion is bounded by its argument, and
-// formulas call only formulas compiled before them.
+// host functions call back into the engine. Generated formulas terminate: loops count a
+// variable nothing else assigns, recursion is bounded by its argument, formulas call
+// only formulas compiled before them, and the odd endless loop meets the run limit.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -94,7 +94,7 @@ std::string Leaf(Session &s, int domain) {
 std::string Expr(Session &s, int domain, const Formula *self, int depth) {
     if (depth > 4 || s.in.Done()) return Leaf(s, domain);
     static const char *const ops[] = {"+", "-", "*", "/", "^", ">", "<", "==", "&", "|"};
-    switch (s.in.Pick(9)) {
+    switch (s.in.Pick(10)) {
         case 0:
         case 1: {
             const char *op = ops[s.in.Pick(10)];
@@ -129,6 +129,10 @@ std::string Expr(Session &s, int domain, const Formula *self, int depth) {
         case 7:
             return "which(" + Expr(s, domain, self, depth + 1) + ", " +
                    Expr(s, domain, self, depth + 1) + ", " + Expr(s, domain, self, depth + 1) + ")";
+        case 8:
+            // A loop without end, which only the run limit stops.
+            if (s.in.Pick(8) == 0) return "(while(1, s = s + 1), s)";
+            break;
         default:
             break;
     }
@@ -295,6 +299,7 @@ void Step(Session &s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (!InitQuorel()) return 0;
+    SetRunLimit(20000);
     Session s{{data, size}};
     current = &s;
     for (int steps = 0; steps < 64 && !s.in.Done(); ++steps) Step(s);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -24,14 +25,28 @@ void Check(bool condition) {
     if (!condition) std::abort();
 }
 
+std::string MakeDir() {
+    char shm[] = "/dev/shm/tarnu-files-fuzz-XXXXXX", tmp[] = "/tmp/tarnu-files-fuzz-XXXXXX";
+    const char *made = mkdtemp(shm);
+    if (!made) made = mkdtemp(tmp);
+    if (!made) std::abort();
+    return made;
+}
+
+void RemoveDir();
+
+// A directory of its own, in memory where the system offers it, gone at exit (the
+// handler, registered after the name exists, runs before the name is destroyed).
 const std::string &Dir() {
-    static const std::string dir = [] {
-        char pattern[] = "/tmp/tarnu-files-fuzz-XXXXXX";
-        const char *made = mkdtemp(pattern);
-        if (!made) std::abort();
-        return std::string(made);
-    }();
+    static const std::string dir = MakeDir();
+    static const bool cleanup = std::atexit(RemoveDir) == 0;
+    (void)cleanup;
     return dir;
+}
+
+void RemoveDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(Dir(), ignored);
 }
 
 void WriteRaw(const std::string &path, const std::string &bytes) {

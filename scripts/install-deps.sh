@@ -10,7 +10,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev qt6-translatio
 if [ "$what" = test ]; then
   packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev
              g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-             wine wine64 wine32:i386 xvfb xauth imagemagick file)
+             wine wine64 wine32:i386 xvfb xauth imagemagick file dpkg-dev)
 fi
 
 missing=()

@@ -1,12 +1,10 @@
 // tarnucalc: the calculator window when there is a display to show it on, the console
 // otherwise (or when asked for a calculation on the command line or through a pipe).
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <iostream>
 
 #include "console.h"
+#include "console_streams.h"
 #include "locations.h"
 #include "quorel_library.h"
 #ifdef TARNU_WITH_WINDOW
@@ -21,22 +19,14 @@ namespace {
 #ifdef TARNU_WITH_WINDOW
 bool displayAvailable() {
 #ifdef _WIN32
-    return true;  // a Windows desktop always has one
-#endif
+    return true;  // the desktop is always there
+#else
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char *v = std::getenv(name);
         if (v && *v) return true;
     }
     return false;
-}
-
-// Input to calculate arrives through a pipe or from a file. A launcher (a desktop menu, a
-// file manager) gives the program /dev/null or another character device instead, which
-// must not take the window away.
-bool inputIsData() {
-    struct stat st {};
-    if (fstat(STDIN_FILENO, &st) != 0) return false;
-    return S_ISFIFO(st.st_mode) || S_ISREG(st.st_mode);
+#endif
 }
 #endif
 
@@ -47,6 +37,7 @@ int main(int argc, char **argv) {
     // The window runs its calculations in a second copy of the program.
     if (int status = tarnu::win32::ServeEngineIfAsked(argc, argv); status >= 0) return status;
 #endif
+    tarnu::useConsoleCodePage();
     tarnu::ConsoleOptions options;
     std::string error;
     if (!tarnu::parseConsoleArgs(argc, argv, options, error)) {
@@ -61,12 +52,16 @@ int main(int argc, char **argv) {
     tarnu::Locations locations = tarnu::resolveLocations(programDir, tarnu::workingDirectory());
     tarnu::QuorelLibrary engine(tarnu::QuorelLibrary::defaultCandidates(programDir));
 #ifdef TARNU_WITH_WINDOW
-    if (!options.any && !inputIsData() && displayAvailable())
+    if (!options.any && !tarnu::inputIsData() && displayAvailable())
         return tarnu::runWindow(argc, argv, engine, locations);
 #endif
-    if (options.fromInput() && isatty(STDIN_FILENO)) {
+    if (options.fromInput() && tarnu::inputIsInteractive()) {
+#ifdef _WIN32
+        std::cerr << "tarnucalc: type expressions, one a line (Ctrl-Z and Enter end)\n";
+#else
         std::cerr << "tarnucalc: no display for the window; type expressions, one a line"
                      " (Ctrl-D ends)\n";
+#endif
     }
     return tarnu::runConsole(options, engine, locations, std::cin, std::cout, std::cerr);
 }

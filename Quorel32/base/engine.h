@@ -1,5 +1,5 @@
-// The engine state: one process-wide structure, like the original's globals, kept in
-// one visible place. Nothing here is per-thread; the host calls from one thread.
+// The engine state: the process-wide variables of the engine gathered in one structure,
+// kept in one visible place. Nothing here is per-thread; the host calls from one thread.
 #pragma once
 #include <cstddef>
 #include <cstdint>

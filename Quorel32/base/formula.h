@@ -10,7 +10,7 @@ namespace quorel {
 // Element of a formula's `ints` array: header slots, the operand stream and the
 // dependency list. Operands carry addresses (cells, callee records, function nodes),
 // so the element is pointer-sized: 64 bits on a 64-bit build, 32 bits where pointers
-// are 32 bits (where it is the plain 32-bit int of the original layout).
+// are 32 bits (the plain 32-bit int of the record's 32-bit layout).
 using Operand = std::intptr_t;
 
 // A compiled formula. The handle hosts receive is a pointer to this record.

@@ -16,7 +16,7 @@
 #if defined(__GNUC__) && !defined(__clang__)
 // Keep one dispatch jump per instruction: merged tails share a single indirect
 // branch, which predicts far worse.
-#pragma GCC optimize("no-crossjumping", "no-gcse")
+#pragma GCC optimize("no-crossjumping", "no-gcse", "align-labels=16")
 #endif
 
 namespace quorel {
@@ -172,20 +172,13 @@ inline typename D::Value Apply(unsigned k, typename D::Value a, typename D::Valu
     if (k == OpSub - OpAdd) return A::Sub(a, b);
     if (k == OpDiv - OpAdd) return A::Div(a, b);
     if (k == OpPow - OpAdd) return A::Pow(a, b);
-    switch (k + OpAdd) {
-        case OpGt:
-            return A::Gt(a, b);
-        case OpGe:
-            return A::Ge(a, b);
-        case OpLt:
-            return A::Lt(a, b);
-        case OpLe:
-            return A::Le(a, b);
-        case OpEq:
-            return A::Eq(a, b);
-        default:
-            return A::Ne(a, b);
-    }
+    // Comparisons, as loop and `which` conditions mostly write them.
+    if (k == OpLt - OpAdd) return A::Lt(a, b);
+    if (k == OpLe - OpAdd) return A::Le(a, b);
+    if (k == OpGt - OpAdd) return A::Gt(a, b);
+    if (k == OpGe - OpAdd) return A::Ge(a, b);
+    if (k == OpEq - OpAdd) return A::Eq(a, b);
+    return A::Ne(a, b);
 }
 
 // A nested activation that calls its own formula (plain recursion) continues in the
@@ -315,17 +308,27 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
         *top = tos = Apply<D>(k, tos, b);         \
         vmbreak;                                  \
     } while (0)
-#define VAR_CONST_OR_PUSH(b)                            \
-    do {                                                \
-        if (*pc == OpPushConst) {                       \
-            const unsigned k = pc[1] - unsigned{OpAdd}; \
-            if (k <= kFusedLast) {                      \
-                pc += 2;                                \
-                *++top = tos = Apply<D>(k, b, *kc++);   \
-                vmbreak;                                \
-            }                                           \
-        }                                               \
-        PUSH_OR_APPLY(b);                               \
+// Loops and conditions mostly read variables: a variable with a constant or a second
+// variable and an operation (i <= n, s + i) is one step too, and so is the assignment
+// or the loop or `which` test that takes its result next (s = s + i, while(i <= n, ...)).
+#define VAR_CONST_OR_PUSH(b)                                \
+    do {                                                    \
+        if (*pc == OpPushConst) {                           \
+            const unsigned k = pc[1] - unsigned{OpAdd};     \
+            if (k <= kFusedLast) {                          \
+                pc += 2;                                    \
+                *++top = tos = Apply<D>(k, b, *kc++);       \
+                goto L_after_fused;                         \
+            }                                               \
+        } else if (*pc == OpPushVar) {                      \
+            const unsigned k = pc[1] - unsigned{OpAdd};     \
+            if (k <= kFusedLast) {                          \
+                pc += 2;                                    \
+                *++top = tos = Apply<D>(k, b, *var(*op++)); \
+                goto L_after_fused;                         \
+            }                                               \
+        }                                                   \
+        PUSH_OR_APPLY(b);                                   \
     } while (0)
     QUOREL_JUMP_TABLE(jump);
 #define INTR(c) vmintrinsic(c, *top = tos = A::template Intr<c>(tos))
@@ -343,6 +346,22 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 V b = *var(*op++);
                 VAR_CONST_OR_PUSH(b);
             }
+        L_after_fused:
+            QUOREL_UNUSED_LABEL;
+            if (*pc == OpStoreVar) {
+                ++pc;
+                *var(*op++) = tos;
+                vmbreak;
+            }
+            if (*pc == OpWhileTest) {
+                ++pc;
+                goto L_while_test;
+            }
+            if (*pc == OpWhichTest) {
+                ++pc;
+                goto L_which_test;
+            }
+            vmbreak;
             vmcase(OpPushCommon) {
                 V b = *cell(*op++);
                 PUSH_OR_APPLY(b);
@@ -395,7 +414,8 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 Cursor c = CallFunction<D>(frame(), cold.f, Cursor{pc, op}, args);
                 pc = c.pc, op = c.op, top = args;
                 tos = *top;
-                if (Stopping()) goto L_stop;  // a built-in's loop, or the host's call back
+                // A built-in's loop or the host's call back stopped, or an interrupt came.
+                if (StoppedAfterHostCall(D::type, cold.f)) goto L_stop;
             }
             vmbreak;
             vmcase(OpCommaList) vmcase(OpWhichDefault) {
@@ -416,14 +436,14 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 *top = tos = A::Zero();
             }
             vmbreak;
-            vmcase(OpWhileTest) {
+            vmcase(OpWhileTest) L_while_test : {
                 if (!A::Truth(tos) || ErrPending())
                     JUMP(op[0], op[1], op[2]);
                 else
                     op += 3;
             }
             vmbreak;
-            vmcase(OpWhileEnd) {
+            vmcase(OpWhileEnd) L_while_end : {
                 STEP();
                 top = STACK() + op[2];
                 RELOAD();
@@ -460,7 +480,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 }
             }
             vmbreak;
-            vmcase(OpWhichTest) {
+            vmcase(OpWhichTest) L_which_test : {
                 if (!A::Truth(tos)) {
                     ++top;  // a failed condition keeps two slots
                     JUMP(op[0], op[1], op[2]);
@@ -512,6 +532,10 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 V *p = var(*op++);
                 *++top = tos = *p;
                 *p = A::Inc(*p);
+                if (*pc == OpWhileEnd) {  // i++ closing a loop body
+                    ++pc;
+                    goto L_while_end;
+                }
             }
             vmbreak;
             vmcase(OpVarDec) {

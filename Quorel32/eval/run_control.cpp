@@ -42,6 +42,16 @@ bool RunStopped(int forType, void *handle) {
     return r.stopping;
 }
 
+bool InterruptStops(int forType, void *handle) {
+    RunControl &r = g.eval.run;
+    const std::uintptr_t epoch = r.running.load(std::memory_order_relaxed);
+    if (!r.stopping && epoch != 0 && r.interrupt.load(std::memory_order_relaxed) == epoch) {
+        Stop(r, QUOREL_RUNERR_INTERRUPTED, forType, handle);
+        r.left = r.fill = 0;
+    }
+    return r.stopping;
+}
+
 void RunScope::Begin() {
     RunControl &r = g.eval.run;
     r.active = true;

@@ -21,6 +21,14 @@ inline bool Stopping() {
     return g.eval.run.stopping;
 }
 
+// After a call into host code, which may take long: an interrupt is looked at now,
+// not only at the next look of the step count.
+bool InterruptStops(int forType, void *handle);
+inline bool StoppedAfterHostCall(int forType, void *handle) {
+    return g.eval.run.stopping || (g.eval.run.interrupt.load(std::memory_order_relaxed) != 0 &&
+                                   InterruptStops(forType, handle));
+}
+
 // One outermost evaluation (an evaluate export called by the host, not from inside
 // an evaluation): gives it a fresh budget and makes it the target of interrupts.
 class RunScope {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -192,7 +193,8 @@ std::vector<std::string> seen;
 int stopAfter = 1000;
 bool QUOREL_CALL Collect(char *key, int len, void *value) {
     EXPECT_EQ(key[len], 0);
-    seen.push_back(std::string(key, len) + "=" + std::to_string(reinterpret_cast<long>(value)));
+    seen.push_back(std::string(key, len) + "=" +
+                   std::to_string(reinterpret_cast<std::intptr_t>(value)));
     return static_cast<int>(seen.size()) < stopAfter;
 }
 

@@ -1,6 +1,7 @@
 // The registry, modules and messages with formulas made by the compiler.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -105,13 +106,13 @@ TEST_F(Compiled, HostFunctionUsesItsCallerInfo) {
 
 // Records what ExMsgWithQuorel says about the calling formula.
 std::string callerName;
-long callerModule = 0;
+std::intptr_t callerModule = 0;
 double QUOREL_CALL WhoCalls(int, double *, CallerInfo *caller) {
     int type = 0;
     void *handle = nullptr;
     const char *name = static_cast<const char *>(ExMsgWithQuorel(1, caller, &type, &handle));
     callerName = name ? name : "(null)";
-    callerModule = reinterpret_cast<long>(ExMsgWithQuorel(3, caller, &type, &handle));
+    callerModule = reinterpret_cast<std::intptr_t>(ExMsgWithQuorel(3, caller, &type, &handle));
     static char fn[] = "whoCalls";  // the slot keeps the pointer, not the text
     SetRunErr(11, fn, 2, 0, caller);
     return type;

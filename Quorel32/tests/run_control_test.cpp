@@ -16,6 +16,11 @@ double QUOREL_CALL CallBack(int, double *, CallerInfo *) {
     return RealCal(g_spin, nullptr) + 1;
 }
 
+double QUOREL_CALL Nap(int, double *, CallerInfo *) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return 1;
+}
+
 class RunControl : public EvalText {
   protected:
     void SetUp() override {
@@ -24,6 +29,7 @@ class RunControl : public EvalText {
         ASSERT_TRUE(ComplexF("cspin() = while(1, 1)"));
         g_spin = RealF("while(1, 1)");
         ASSERT_EQ(SetFunction(5, "back", reinterpret_cast<void *>(CallBack), 0), 0);
+        ASSERT_EQ(SetFunction(5, "nap", reinterpret_cast<void *>(Nap), 0), 0);
         fib_ = RealF("fib(n) = which(n < 2, n, fib(n - 1) + fib(n - 2))");
         ASSERT_TRUE(fib_);
         ASSERT_TRUE(RealF("id(x) = x"));
@@ -44,13 +50,16 @@ const char *const kRunaways[] = {
     "cspin() + 1",                          // inside a formula of another domain
     "sum(\"id\", 0, 1e12, 1)",              // inside a built-in over many points
     "back(1) * 2",                          // inside a host function's call back into the engine
-    "count() + fib(60)",                    // exponential recursion
+    "count() + fib(60)",                    //
+                                            // exponential recursion
     "SimpIntegrate(0, 1, 1e-9, \"spinx\")"  // inside a formula a built-in evaluates
 };
 
 TEST_F(RunControl, InterruptStopsEveryKindOfRunawayPromptly) {
     SetRunLimit(2000000000);  // a hang would show as a limit, not as a stuck test
-    for (const char *text : kRunaways) {
+    std::vector<const char *> texts(std::begin(kRunaways), std::end(kRunaways));
+    texts.push_back("while(1, nap(1))");  // slow host calls: no waiting for 1024 of them
+    for (const char *text : texts) {
         void *h = RealF(text, -1);
         ASSERT_TRUE(h) << text;
         Clock::time_point asked;

@@ -83,29 +83,24 @@ class ConsoleRun {
         }
         view_.setText(Box::Expression, text);
         view_.setTextColour(Box::Expression, InputColour);
-        std::string before = view_.text(Box::History);
         controller_.calculateExpression();
         if (fatal_) return 3;
-        std::string record = view_.text(Box::History).substr(before.size());
-        if (record.empty()) return 1;
-        record.pop_back();  // the line break
-        printRecord(record);
+        if (controller_.lastRecord().empty()) return 1;
+        printRecord(controller_.lastRecord());
         return 0;
     }
 
     int formula(const std::string &text) {
         view_.setText(Box::FormulaEditor, text);
         view_.setText(Box::FormulaResult, "");
-        std::string before = view_.text(Box::History);
         controller_.calculateFormula();
         if (fatal_) return 3;
-        std::string record = view_.text(Box::History).substr(before.size());
-        if (record.empty()) {
+        if (controller_.lastRecord().empty()) {
             err_ << "tarnucalc: " << kFormulaError
                  << " (line 1 defines the formula, line 2 uses it with values)\n";
             return 1;
         }
-        printRecord(record.substr(0, record.size() - 2));
+        printRecord(controller_.lastRecord());
         return 0;
     }
 

@@ -218,6 +218,7 @@ void Controller::showResult(const std::string &historyText, const std::string &c
 }
 
 void Controller::calculateExpression() {
+    lastRecord_.clear();
     if (showsResult(Box::Expression)) {
         view_.setText(Box::Expression, "");
         return;
@@ -229,11 +230,12 @@ void Controller::calculateExpression() {
     if (!r.ok) return reportCompileError(expr, r);
     lastResult_ = presentResult(ThroughText(r.value));
     if (view_.checked(Check::ConvertOperators)) expr = ConvertOperators(expr);
-    std::string record = expr + "=" + lastResult_;
-    showResult(record + "\n", record);
+    lastRecord_ = expr + "=" + lastResult_;
+    showResult(lastRecord_ + "\n", lastRecord_);
 }
 
 void Controller::recalculateHistoryLine() {
+    lastRecord_.clear();
     std::vector<std::string> lines = splitLines(view_.text(Box::History));
     int n = view_.caretLine(Box::History);
     if (n < 0 || n >= static_cast<int>(lines.size())) return;
@@ -247,10 +249,12 @@ void Controller::recalculateHistoryLine() {
     if (v != 0 && std::fabs(v) <= 1e-7) return;
     lastResult_ = presentResult(v);
     view_.replaceSelection(Box::History, "=" + lastResult_);
-    showResult("", line + "=" + lastResult_);
+    lastRecord_ = line + "=" + lastResult_;
+    showResult("", lastRecord_);
 }
 
 void Controller::calculateFormula() {
+    lastRecord_.clear();
     std::string text = view_.text(Box::FormulaEditor);
     std::vector<std::string> lines = splitLines(text);
     EngineResult r;
@@ -268,7 +272,8 @@ void Controller::calculateFormula() {
     view_.setText(Box::FormulaResult, lastResult_);
     view_.focus(Box::FormulaResult);
     if (view_.checked(Check::ConvertOperators)) text = ConvertOperators(text);
-    showResult(lines[0] + "\n" + lines[1] + "=" + lastResult_ + "\n\n", text + "\n=" + lastResult_);
+    lastRecord_ = lines[0] + "\n" + lines[1] + "=" + lastResult_;
+    showResult(lastRecord_ + "\n\n", text + "\n=" + lastResult_);
 }
 
 // ---- keys ----
@@ -443,7 +448,7 @@ void Controller::showFormulaFile(const std::string &path) {
 }
 
 void Controller::reopenFormula() {
-    std::string path = ProfileFile(locations_.settingsFile).getText("公式", "公式路径");
+    std::string path = loadSettings(ProfileFile(locations_.settingsFile)).formulaPath;
     TextFile file;
     if (!path.empty() && fileExists(path)) file = readTextFile(path);
     if (file.status != ReadStatus::Ok) {
@@ -455,6 +460,8 @@ void Controller::reopenFormula() {
 }
 
 void Controller::onOpenFormulaButton() {
+    // The dialogs open inside the formula folder, which exists from its first use on.
+    makeDirectories(locations_.formulaDir);
     std::string path = view_.openFileDialog({locations_.formulaDir, kOpenFilter, ""});
     if (path.empty()) return;
     TextFile file = readTextFile(path);
@@ -468,6 +475,7 @@ void Controller::onOpenFormulaButton() {
 }
 
 void Controller::onSaveFormulaButton() {
+    makeDirectories(locations_.formulaDir);
     std::string path = view_.saveFileDialog({locations_.formulaDir, kSaveFilter, ".txt"});
     if (path.empty()) return;
     // A file that is replaced keeps its encoding, so the editor that wrote it still reads it.

@@ -121,6 +121,10 @@ class Controller {
     void calculateFormula();
 
     const std::string &lastResult() const { return lastResult_; }
+    // What the last of the three calculations added to the history ("1+2=3", or a
+    // formula's two lines with "=" and the result), without line breaks at its end; empty
+    // when it calculated nothing.
+    const std::string &lastRecord() const { return lastRecord_; }
     bool keypadShown() const { return keypadShown_; }
     bool keypadDocked() const { return keypadDocked_; }
     Size fullSize() const { return {fullWidth_, fullHeight_}; }
@@ -161,6 +165,7 @@ class Controller {
     std::function<void(int)> exit_;
     CompileErrorHandler compileError_;
     std::string lastResult_;
+    std::string lastRecord_;
     std::string skinFile_;
     bool keypadShown_ = false;
     bool keypadDocked_ = false;

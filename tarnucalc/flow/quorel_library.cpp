@@ -1,11 +1,10 @@
 #include "quorel_library.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <climits>
 
 #include "Quorel32.h"
+#include "dynamic_library.h"
 
 namespace tarnu {
 
@@ -28,15 +27,26 @@ QuorelLibrary::QuorelLibrary(std::vector<std::string> candidates)
     : candidates_(std::move(candidates)) {}
 
 QuorelLibrary::~QuorelLibrary() {
-    if (library_) dlclose(library_);
+    if (library_) unloadLibrary(library_);
 }
 
 std::vector<std::string> QuorelLibrary::defaultCandidates(const std::string &programDir) {
     std::vector<std::string> list;
     if (!programDir.empty()) {
+#ifdef _WIN32
+        list.push_back(programDir + "\\" + kEngineFileName);
+#else
         list.push_back(programDir + "/" + kEngineFileName);
         list.push_back(programDir + "/../lib/" + kEngineFileName);
+#ifdef TARNU_ENGINE_SONAME
+        // The engine's package holds only the versioned name.
+        list.push_back(programDir + "/../lib/" + TARNU_ENGINE_SONAME);
+#endif
+#endif
     }
+#ifdef TARNU_ENGINE_SONAME
+    list.push_back(TARNU_ENGINE_SONAME);
+#endif
     list.push_back(kEngineFileName);
     return list;
 }
@@ -54,11 +64,11 @@ std::string QuorelLibrary::bindingMessage(const char *library, const char *expor
 void *QuorelLibrary::bind(int index, const char *exportName) {
     if (procs_[index]) return procs_[index];
     for (size_t i = 0; !library_ && i < candidates_.size(); ++i)
-        library_ = dlopen(candidates_[i].c_str(), RTLD_NOW | RTLD_LOCAL);
-    void *proc = library_ ? dlsym(library_, exportName) : nullptr;
+        library_ = loadLibrary(candidates_[i]);
+    void *proc = library_ ? libraryProc(library_, exportName) : nullptr;
     if (!proc) throw BindingError(bindingMessage(kEngineFileName, exportName));
     procs_[index] = proc;
-    if (!interrupt_.load()) interrupt_.store(dlsym(library_, "InterruptQuorel"));
+    if (!interrupt_.load()) interrupt_.store(libraryProc(library_, "InterruptQuorel"));
     return proc;
 }
 
@@ -97,7 +107,7 @@ void QuorelLibrary::release() {
 }
 
 const char *QuorelLibrary::errorText(int code) {
-    if (!errorText_ && library_) errorText_ = dlsym(library_, "QuorelErrorText");
+    if (!errorText_ && library_) errorText_ = libraryProc(library_, "QuorelErrorText");
     return errorText_ ? reinterpret_cast<ErrorTextFn>(errorText_)(code) : nullptr;
 }
 

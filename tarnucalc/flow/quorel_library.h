@@ -1,5 +1,5 @@
-// The engine library bound by file name at run time, like the original program binds
-// "Quorel32.dll". Each procedure is resolved at its first call and kept.
+// The engine library bound by file name at run time ("Quorel32.dll" on Windows,
+// libQuorel32.so here). Each procedure is resolved at its first call and kept.
 #ifndef TARNU_FLOW_QUOREL_LIBRARY_H
 #define TARNU_FLOW_QUOREL_LIBRARY_H
 
@@ -11,7 +11,11 @@
 
 namespace tarnu {
 
+#ifdef _WIN32
+inline constexpr const char *kEngineFileName = "Quorel32.dll";
+#else
 inline constexpr const char *kEngineFileName = "libQuorel32.so";
+#endif
 
 class QuorelLibrary : public Engine {
   public:
@@ -21,7 +25,7 @@ class QuorelLibrary : public Engine {
     QuorelLibrary(const QuorelLibrary &) = delete;
     QuorelLibrary &operator=(const QuorelLibrary &) = delete;
 
-    // Beside the program, then ../lib, then the system's search path.
+    // Beside the program, then ../lib (not on Windows), then the system's search path.
     static std::vector<std::string> defaultCandidates(const std::string &programDir);
 
     void init() override;

@@ -1,5 +1,6 @@
 // The conversions between the engine's doubles and the texts the calculator shows.
-// Texts are UTF-8; the character rules of the original GB2312 program keep their meaning.
+// Texts are UTF-8; rules stated for GB2312 texts (where a byte of 0x80 or more starts a
+// two-byte character) apply to whole characters.
 #ifndef TARNU_FORMAT_FORMAT_H
 #define TARNU_FORMAT_FORMAT_H
 

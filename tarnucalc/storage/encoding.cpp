@@ -1,9 +1,8 @@
 #include "encoding.h"
 
-#include <errno.h>
-#include <iconv.h>
-
 #include <algorithm>
+
+#include "text_convert.h"
 
 namespace tarnu {
 
@@ -11,46 +10,6 @@ namespace {
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
-
-// Converts with iconv. In strict mode a code unit that does not convert fails the whole
-// text; otherwise it becomes the replacement text and conversion goes on after it. A UTF-16
-// unit is two bytes: skipping only one would read every later unit askew.
-bool convert(const char *to, const char *from, const std::string &in, std::string &out, bool strict,
-             const std::string &replacement, size_t unit = 1) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    out.clear();
-    std::string input = in;
-    char *ip = input.data();
-    size_t il = input.size();
-    char buf[4096];
-    bool ok = true;
-    while (il > 0) {
-        char *op = buf;
-        size_t ol = sizeof buf;
-        size_t rc = iconv(cd, &ip, &il, &op, &ol);
-        out.append(buf, static_cast<size_t>(op - buf));
-        if (rc != static_cast<size_t>(-1)) continue;
-        if (errno == E2BIG) continue;
-        if (strict) {
-            ok = false;
-            break;
-        }
-        // EILSEQ or EINVAL (a cut sequence at the end): skip one unit.
-        size_t skip = std::min(unit, il);
-        out += replacement;
-        ip += skip;
-        il -= skip;
-    }
-    if (ok) {
-        char *op = buf;
-        size_t ol = sizeof buf;
-        iconv(cd, nullptr, nullptr, &op, &ol);
-        out.append(buf, static_cast<size_t>(op - buf));
-    }
-    iconv_close(cd);
-    return ok;
-}
 
 bool hasNonAscii(const std::string &s) {
     for (char c : s)
@@ -62,7 +21,7 @@ bool hasNonAscii(const std::string &s) {
 
 bool isValidUtf8(const std::string &s) {
     std::string out;
-    return convert("UTF-8", "UTF-8", s, out, true, "");
+    return convertText("UTF-8", "UTF-8", s, out, true, "");
 }
 
 bool isUtf16(const std::string &bytes) {
@@ -86,16 +45,16 @@ std::string decodePiece(const std::string &bytes, FileEncoding encoding) {
     std::string out;
     switch (encoding) {
         case FileEncoding::Gb18030:
-            convert("UTF-8", "GB18030", bytes, out, false, kReplacement);
+            convertText("UTF-8", "GB18030", bytes, out, false, kReplacement);
             break;
         case FileEncoding::Utf8Bom:
         case FileEncoding::Utf8:
-            convert("UTF-8", "UTF-8", bytes, out, false, kReplacement);
+            convertText("UTF-8", "UTF-8", bytes, out, false, kReplacement);
             break;
         case FileEncoding::Utf16Le:
         case FileEncoding::Utf16Be:
-            convert("UTF-8", encoding == FileEncoding::Utf16Le ? "UTF-16LE" : "UTF-16BE", bytes,
-                    out, false, kReplacement, 2);
+            convertText("UTF-8", encoding == FileEncoding::Utf16Le ? "UTF-16LE" : "UTF-16BE", bytes,
+                        out, false, kReplacement, 2);
             break;
     }
     return out;
@@ -104,11 +63,11 @@ std::string decodePiece(const std::string &bytes, FileEncoding encoding) {
 bool encodePiece(const std::string &utf8, FileEncoding encoding, std::string &out) {
     switch (encoding) {
         case FileEncoding::Gb18030:
-            return convert("GB18030", "UTF-8", utf8, out, true, "");
+            return convertText("GB18030", "UTF-8", utf8, out, true, "");
         case FileEncoding::Utf16Le:
-            return convert("UTF-16LE", "UTF-8", utf8, out, true, "");
+            return convertText("UTF-16LE", "UTF-8", utf8, out, true, "");
         case FileEncoding::Utf16Be:
-            return convert("UTF-16BE", "UTF-8", utf8, out, true, "");
+            return convertText("UTF-16BE", "UTF-8", utf8, out, true, "");
         default:
             out = utf8;
             return true;
@@ -139,17 +98,17 @@ std::string encodeFileText(const std::string &utf8, FileEncoding encoding) {
     std::string out;
     switch (encoding) {
         case FileEncoding::Gb18030:
-            convert("GB18030", "UTF-8", utf8, out, false, "?");
+            convertText("GB18030", "UTF-8", utf8, out, false, "?");
             return out;
         case FileEncoding::Utf8Bom:
             return kBom + utf8;
         case FileEncoding::Utf8:
             return utf8;
         case FileEncoding::Utf16Le:
-            convert("UTF-16LE", "UTF-8", utf8, out, false, "?");
+            convertText("UTF-16LE", "UTF-8", utf8, out, false, "?");
             return "\xFF\xFE" + out;
         case FileEncoding::Utf16Be:
-            convert("UTF-16BE", "UTF-8", utf8, out, false, "?");
+            convertText("UTF-16BE", "UTF-8", utf8, out, false, "?");
             return "\xFE\xFF" + out;
     }
     return utf8;

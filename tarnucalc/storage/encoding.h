@@ -1,6 +1,6 @@
-// File texts: GB18030 on disk (the superset of the original program's GB2312), UTF-8 in
-// the program. A file that starts with a UTF-8 byte-order mark is UTF-8, and so is one
-// whose bytes beyond ASCII are all valid UTF-8 (what a UTF-8 editor writes).
+// File texts: GB18030 on disk (the superset of GB2312, in which the files are written on
+// Windows), UTF-8 in the program. A file that starts with a UTF-8 byte-order mark is UTF-8, and so
+// is one whose bytes beyond ASCII are all valid UTF-8 (what a UTF-8 editor writes).
 #ifndef TARNU_STORAGE_ENCODING_H
 #define TARNU_STORAGE_ENCODING_H
 

@@ -37,6 +37,9 @@ std::string fileNamePart(const std::string &path);
 
 bool fileExists(const std::string &path);
 
+// Creates a directory and the missing ones above it; true when it exists afterwards.
+bool makeDirectories(const std::string &dir);
+
 }  // namespace tarnu
 
 #endif

@@ -1,3 +1,4 @@
+#ifndef _WIN32
 #include "locations.h"
 
 #include <unistd.h>
@@ -53,3 +54,4 @@ std::string workingDirectory() {
 }
 
 }  // namespace tarnu
+#endif

@@ -1,6 +1,7 @@
-// Profile (ini) files with the semantics of the Windows profile functions the original
-// program used: one key at a time, every other line kept as it is and in its place, a new
-// key added at the end of its section, a new section at the end of the file.
+// Profile (ini) files with the semantics of the Windows profile functions
+// (GetPrivateProfileString, WritePrivateProfileString): one key at a time, every other line kept as
+// it is and in its place, a new key added at the end of its section, a new section at the end of
+// the file.
 #ifndef TARNU_STORAGE_PROFILE_H
 #define TARNU_STORAGE_PROFILE_H
 

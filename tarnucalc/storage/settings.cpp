@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <vector>
 
 #include "format.h"
 
@@ -9,20 +10,69 @@ namespace tarnu {
 
 namespace {
 
-// Sections and keys, in the order they are read and written.
-constexpr const char *kDigits = "保留位数";
-constexpr const char *kOnTop = "总在最前";
-constexpr const char *kCopy = "自动复制结果";
-constexpr const char *kPosition = "保存窗口位置";
-constexpr const char *kAutoSettings = "退出自动保存设置";
-constexpr const char *kAutoHistory = "退出自动保存记录";
+// One key of 配置.ini and the field of Settings it holds; exactly one field is set.
+struct Key {
+    const char *section;
+    const char *name;
+    int Settings::*integer = nullptr;
+    bool Settings::*flag = nullptr;
+    std::string Settings::*text = nullptr;
+    std::uint32_t Settings::*colour = nullptr;  // a COLORREF, written as "%d" writes it
+};
+
 constexpr const char *kFont = "字体设置";
-constexpr const char *kKeypad = "显示键盘";
 constexpr const char *kSkin = "皮肤文件";
 constexpr const char *kFormula = "公式";
 
-const char *boolText(bool on) {
-    return on ? kTrue : kFalse;
+// Every key, in the order it is read at start-up and written by 保存设置.
+const Key kKeys[] = {
+    {"保留位数", "保留位数", &Settings::digitsIndex},
+    {"保留位数", "保留\"0\"位", nullptr, &Settings::keepZeros},
+    {"总在最前", "总在最前", nullptr, &Settings::alwaysOnTop},
+    {"自动复制结果", "自动复制结果", nullptr, &Settings::copyResult},
+    {"自动复制结果", "自动复制算式", nullptr, &Settings::copyExpression},
+    {"自动复制结果", "结果显示大写", nullptr, &Settings::moneyText},
+    {"自动复制结果", "*/号转×÷号", nullptr, &Settings::convertOperators},
+    {"保存窗口位置", "保存窗口位置", nullptr, &Settings::savePosition},
+    {"保存窗口位置", "窗口左边", &Settings::left},
+    {"保存窗口位置", "窗口顶边", &Settings::top},
+    {"退出自动保存设置", "退出自动保存设置", nullptr, &Settings::saveSettingsOnExit},
+    {"退出自动保存记录", "退出自动保存记录", nullptr, &Settings::saveHistoryOnExit},
+    {kFont, "文字大小", &Settings::fontSize},
+    {kFont, "文字字体", nullptr, nullptr, &Settings::fontFace},
+    {kFont, "文字颜色", nullptr, nullptr, nullptr, &Settings::fontColour},
+    {"显示键盘", "显示键盘", &Settings::keypadShown},
+    {kSkin, "组合框2现行选中项", &Settings::skinIndex},
+    {kSkin, "皮肤文件", nullptr, nullptr, &Settings::skinFile},
+    {kFormula, "公式路径", nullptr, nullptr, &Settings::formulaPath},
+};
+
+void read(const Key &k, const std::string &value, Settings &s) {
+    if (k.integer) s.*k.integer = readInteger(value);
+    if (k.flag) s.*k.flag = value == kTrue;
+    if (k.text) s.*k.text = value;
+    if (k.colour) s.*k.colour = static_cast<std::uint32_t>(readInteger(value));
+}
+
+std::string written(const Key &k, const Settings &s) {
+    if (k.integer) return std::to_string(s.*k.integer);
+    if (k.flag) return s.*k.flag ? kTrue : kFalse;
+    if (k.colour) return std::to_string(static_cast<std::int32_t>(s.*k.colour));
+    return s.*k.text;
+}
+
+// Writes the keys `wanted` picks, in table order.
+template <class Pick>
+bool write(ProfileFile &file, const Settings &s, Pick wanted) {
+    std::vector<ProfileFile::Entry> entries;
+    for (const Key &k : kKeys) {
+        if (wanted(k)) entries.push_back({k.section, k.name, written(k, s)});
+    }
+    return file.set(entries);
+}
+
+bool inSection(const Key &k, const char *section) {
+    return std::string(k.section) == section;
 }
 
 }  // namespace
@@ -36,77 +86,42 @@ int readInteger(const std::string &text) {
 }
 
 Settings loadSettings(const ProfileFile &file) {
-    auto text = [&](const char *section, const char *key) { return file.getText(section, key); };
-    auto flag = [&](const char *section, const char *key) { return text(section, key) == kTrue; };
-    auto number = [&](const char *section, const char *key) {
-        return readInteger(text(section, key));
-    };
     Settings s;
-    s.digitsIndex = number(kDigits, "保留位数");
-    s.keepZeros = flag(kDigits, "保留\"0\"位");
-    s.alwaysOnTop = flag(kOnTop, "总在最前");
-    s.copyResult = flag(kCopy, "自动复制结果");
-    s.copyExpression = flag(kCopy, "自动复制算式");
-    s.moneyText = flag(kCopy, "结果显示大写");
-    s.convertOperators = flag(kCopy, "*/号转×÷号");
-    s.savePosition = flag(kPosition, "保存窗口位置");
-    s.left = number(kPosition, "窗口左边");
-    s.top = number(kPosition, "窗口顶边");
-    s.saveSettingsOnExit = flag(kAutoSettings, "退出自动保存设置");
-    s.saveHistoryOnExit = flag(kAutoHistory, "退出自动保存记录");
-    s.fontSize = number(kFont, "文字大小");
-    s.fontFace = text(kFont, "文字字体");
-    s.fontColour = static_cast<std::uint32_t>(number(kFont, "文字颜色"));
-    s.keypadShown = number(kKeypad, "显示键盘");
-    s.skinIndex = number(kSkin, "组合框2现行选中项");
-    s.skinFile = text(kSkin, "皮肤文件");
-    s.formulaPath = text(kFormula, "公式路径");
+    for (const Key &k : kKeys) read(k, file.getText(k.section, k.name), s);
     return s;
 }
 
-bool saveSettings(ProfileFile &file, const Settings &s) {
-    auto n = [](long long v) { return std::to_string(v); };
-    std::vector<ProfileFile::Entry> e = {
-        {kDigits, "保留位数", n(s.digitsIndex)},
-        {kDigits, "保留\"0\"位", boolText(s.keepZeros)},
-        {kOnTop, "总在最前", boolText(s.alwaysOnTop)},
-        {kCopy, "自动复制结果", boolText(s.copyResult)},
-        {kCopy, "自动复制算式", boolText(s.copyExpression)},
-        {kCopy, "结果显示大写", boolText(s.moneyText)},
-        {kCopy, "*/号转×÷号", boolText(s.convertOperators)},
-        {kPosition, "保存窗口位置", boolText(s.savePosition)},
-    };
-    if (s.savePosition) {
-        e.push_back({kPosition, "窗口左边", n(s.left)});
-        e.push_back({kPosition, "窗口顶边", n(s.top)});
-    }
-    e.push_back({kAutoSettings, "退出自动保存设置", boolText(s.saveSettingsOnExit)});
-    e.push_back({kAutoHistory, "退出自动保存记录", boolText(s.saveHistoryOnExit)});
-    e.push_back({kFont, "文字大小", n(s.fontSize)});
-    e.push_back({kFont, "文字字体", s.fontFace});
-    // COLORREF as the signed 32-bit decimal "%d" writes.
-    e.push_back({kFont, "文字颜色", n(static_cast<std::int32_t>(s.fontColour))});
-    e.push_back({kKeypad, "显示键盘", n(s.keypadShown)});
-    e.push_back({kSkin, "组合框2现行选中项", n(s.skinIndex)});
+bool saveSettings(ProfileFile &file, const Settings &given) {
+    // The skin file is written again only for the skins whose name it rewrites; the others
+    // keep the name written when they were chosen.
     static const char *const rewritten[] = {"无", "qq2008.she", "skinh.she"};
-    if (s.skinIndex >= 0 && s.skinIndex <= 2)
-        e.push_back({kSkin, "皮肤文件", rewritten[s.skinIndex]});
-    return file.set(e);
+    const bool skinRewritten = given.skinIndex >= 0 && given.skinIndex <= 2;
+    Settings s = given;
+    if (skinRewritten) s.skinFile = rewritten[s.skinIndex];
+    return write(file, s, [&](const Key &k) {
+        if (k.text == &Settings::formulaPath) return false;
+        if (k.integer == &Settings::left || k.integer == &Settings::top) return s.savePosition;
+        if (k.text == &Settings::skinFile) return skinRewritten;
+        return true;
+    });
 }
 
 bool saveFontKeys(ProfileFile &file, const std::string &face, int size, std::uint32_t colour) {
-    return file.set({{kFont, "文字大小", std::to_string(size)},
-                     {kFont, "文字字体", face},
-                     {kFont, "文字颜色", std::to_string(static_cast<std::int32_t>(colour))}});
+    Settings s;
+    s.fontFace = face, s.fontSize = size, s.fontColour = colour;
+    return write(file, s, [](const Key &k) { return inSection(k, kFont); });
 }
 
 bool saveSkinKeys(ProfileFile &file, int index, const std::string &skinFile) {
-    return file.set(
-        {{kSkin, "组合框2现行选中项", std::to_string(index)}, {kSkin, "皮肤文件", skinFile}});
+    Settings s;
+    s.skinIndex = index, s.skinFile = skinFile;
+    return write(file, s, [](const Key &k) { return inSection(k, kSkin); });
 }
 
 bool saveFormulaPath(ProfileFile &file, const std::string &path) {
-    return file.set(kFormula, "公式路径", path);
+    Settings s;
+    s.formulaPath = path;
+    return write(file, s, [](const Key &k) { return inSection(k, kFormula); });
 }
 
 }  // namespace tarnu

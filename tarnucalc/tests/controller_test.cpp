@@ -8,9 +8,11 @@ TEST_F(Calc, EnterCalculatesAndASecondEnterClears) {
     EXPECT_EQ(expression(), "3");
     EXPECT_TRUE(red());
     EXPECT_EQ(controller.lastResult(), "3");
+    EXPECT_EQ(controller.lastRecord(), "1+2=3");
     EXPECT_EQ(engine.calls, (std::vector<std::string>{"init", "com:1+2", "cal", "free"}));
     EXPECT_TRUE(controller.onExpressionKey(KeyKind::Enter));
     EXPECT_EQ(expression(), "");
+    EXPECT_EQ(controller.lastRecord(), "");  // nothing calculated this time
     EXPECT_EQ(history(), "1+2=3\n");
     EXPECT_EQ(engine.calls.size(), 4u);  // the clearing Enter does not calculate
 }
@@ -57,6 +59,7 @@ TEST_F(Calc, OperatorDisplayOnlyInTheRecord) {
     enter("6*7/2");
     EXPECT_EQ(engine.calls[1], "com:6*7/2");
     EXPECT_EQ(history(), "6×7÷2=21\n");
+    EXPECT_EQ(controller.lastRecord(), "6×7÷2=21");
     EXPECT_EQ(view.clipboard.back(), "6×7÷2=21");
 }
 

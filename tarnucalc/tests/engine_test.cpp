@@ -95,9 +95,8 @@ TEST(EngineBinding, MissingLibraryOrExportIsNamed) {
         none.init();
         FAIL() << "bound a library that does not exist";
     } catch (const BindingError &e) {
-        EXPECT_STREQ(e.what(),
-                     "运行时出错!\n\n错误信息：无法找到指定DLL库文件“libQuorel32.so”中的输出命令“"
-                     "InitQuorel”");
+        EXPECT_EQ(e.what(), std::string("运行时出错!\n\n错误信息：无法找到指定DLL库文件“") +
+                                kEngineFileName + "”中的输出命令“InitQuorel”");
     }
     QuorelLibrary wrong({"libm.so.6"});
     EXPECT_THROW(wrong.release(), BindingError);

@@ -1,7 +1,9 @@
 // Randomized sessions of the controller and the console on an engine that answers
 // anything, with damaged files around them.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <cfloat>
 #include <cmath>
@@ -92,7 +94,9 @@ TEST(FlowFuzz, SessionsNeverCrashAndKeepTheirHistory) {
                 spit(where.settingsFile, encodeFileText(ini, FileEncoding::Gb18030) + f.bytes(8));
             }
             spit(dir.file("f.txt"), damaged(f));
+#ifndef _WIN32
             mkfifo(dir.file("pipe").c_str(), 0600);  // nobody ever writes to it
+#endif
             MemoryView view;
             AnyEngine engine;
             Controller c(view, engine, where);

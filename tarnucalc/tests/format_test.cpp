@@ -2,12 +2,13 @@
 #include "format.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cfloat>
 #include <climits>
 #include <cmath>
 #include <string>
+
+#include "text_convert.h"
 
 using namespace tarnu;
 
@@ -160,15 +161,8 @@ TEST(TextToNumber, ThroughTextKeepsNonFinite) {
 namespace {
 
 std::string gbToUtf8(const std::string &gb) {
-    iconv_t cd = iconv_open("UTF-8", "GB18030");
-    std::string in = gb, out(16, '\0');
-    char *ip = in.data(), *op = out.data();
-    size_t il = in.size(), ol = out.size();
-    size_t rc = iconv(cd, &ip, &il, &op, &ol);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1)) return "";
-    out.resize(out.size() - ol);
-    return out;
+    std::string out;
+    return convertText("UTF-8", "GB18030", gb, out, true, "") ? out : "";
 }
 
 }  // namespace

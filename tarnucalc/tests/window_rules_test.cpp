@@ -122,13 +122,13 @@ TEST_F(Calc, ClearedHistoryIsWrittenEmpty) {
 }
 
 TEST_F(Calc, UnreadableHistoryIsNeverOverwritten) {
-    std::filesystem::create_directory(dir.file("计算记录.txt"));
+    std::filesystem::create_directory(fsPath(dir.file("计算记录.txt")));
     start();
     EXPECT_EQ(history(), "");
     view.setChecked(tarnu::Check::AutoSaveHistory, true);
     enter("1+2");
     controller.onClose();
-    EXPECT_TRUE(std::filesystem::is_directory(dir.file("计算记录.txt")));
+    EXPECT_TRUE(std::filesystem::is_directory(fsPath(dir.file("计算记录.txt"))));
 }
 
 // A NUL byte ends the text the box shows; the bytes after it, and bytes that do not
@@ -149,9 +149,9 @@ TEST_F(Calc, PartlyShownHistoryIsKeptBeforeItIsReplaced) {
     again.startUp();
     next.setChecked(tarnu::Check::AutoSaveHistory, true);
     next.appendText(Box::History, "x\n");
-    std::filesystem::remove(dir.file("计算记录.txt.bak"));
+    std::filesystem::remove(fsPath(dir.file("计算记录.txt.bak")));
     again.onClose();
-    EXPECT_FALSE(std::filesystem::exists(dir.file("计算记录.txt.bak")));
+    EXPECT_FALSE(std::filesystem::exists(fsPath(dir.file("计算记录.txt.bak"))));
 }
 
 TEST_F(Calc, FormulaFilesOpenSaveAndReopen) {
@@ -198,7 +198,7 @@ TEST_F(Calc, FormulaFileFailuresLoseNothing) {
     EXPECT_EQ(view.text(Box::FormulaEditor), kDefaultFormulaText);
     EXPECT_EQ(view.caption, "公式：");
     view.dialogAnswers = {dir.file("gone.txt")};
-    std::filesystem::create_directory(dir.file("gone.txt"));
+    std::filesystem::create_directory(fsPath(dir.file("gone.txt")));
     controller.onOpenFormulaButton();
     EXPECT_EQ(view.text(Box::FormulaEditor), kDefaultFormulaText);
     EXPECT_EQ(view.text(Box::FormulaResult), "无法读取公式文件");

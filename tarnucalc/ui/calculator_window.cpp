@@ -4,8 +4,11 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
+#include <QTranslator>
 
 #include "fonts.h"
 #include "keypad_window.h"
@@ -24,9 +27,11 @@ std::unique_ptr<AbortableEngine> ChooseEngine(tarnu::Engine &inProcess, const st
 }  // namespace
 
 CalculatorWindow::CalculatorWindow(tarnu::Engine &inProcess, const tarnu::Locations &locations,
-                                   const std::string &hostPath)
+                                   const std::string &hostPath, std::unique_ptr<Dialogs> given,
+                                   int busyDelayMs)
     : engine(ChooseEngine(inProcess, hostPath)),
-      view(window, *engine),
+      dialogs(given ? std::move(given) : std::make_unique<QtDialogs>()),
+      view(window, *engine, *dialogs, busyDelayMs),
       controller(view, *engine, locations) {
     window.setWindowIcon(AppIcon());
 }
@@ -68,6 +73,16 @@ QIcon AppIcon() {
     return icon;
 }
 
+void LoadQtTranslations(QCoreApplication &app) {
+    // The program speaks Chinese whatever the locale, and so do Qt's own dialogs and menus.
+    auto *qt = new QTranslator(&app);
+    if (qt->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                 QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt);
+    else
+        delete qt;
+}
+
 }  // namespace tarnucalc::ui
 
 namespace tarnu {
@@ -79,6 +94,7 @@ int runWindow(int argc, char **argv, Engine &engine, const Locations &locations)
     QApplication::setDesktopFileName(QStringLiteral("tarnucalc"));
     QApplication::setWindowIcon(tarnucalc::ui::AppIcon());
     QApplication::setFont(tarnucalc::ui::UiFont(tarnucalc::ui::kDefaultPixels));
+    tarnucalc::ui::LoadQtTranslations(app);
     tarnucalc::ui::CalculatorWindow calculator(engine, locations);
     calculator.start();
     return app.exec();

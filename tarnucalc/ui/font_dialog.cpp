@@ -1,5 +1,6 @@
 #include "font_dialog.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFontComboBox>
@@ -12,6 +13,7 @@
 
 #include "colours.h"
 #include "fonts.h"
+#include "themes.h"
 
 namespace tarnucalc::ui {
 
@@ -38,6 +40,7 @@ FontDialog::FontDialog(const tarnu::FontChoice &initial, QWidget *parent)
     colourButton_ = new QPushButton(this);
     colourButton_->setObjectName(U("文字颜色"));
     preview_ = new QLabel(U("1+2=3  计算记录"), this);
+    preview_->setObjectName(U("预览"));
     preview_->setMinimumHeight(48);
     preview_->setFrameShape(QFrame::StyledPanel);
     preview_->setAutoFillBackground(true);
@@ -76,7 +79,12 @@ void FontDialog::pickColour() {
 void FontDialog::updatePreview() {
     preview_->setFont(UiFont(size_->value(), false, face_->currentFont().family()));
     QPalette p = preview_->palette();
+    // The preview is drawn on the edit boxes' background, with their text role.
+    p.setColor(QPalette::Text, FromColourRef(colour_));
     p.setColor(QPalette::WindowText, FromColourRef(colour_));
+    p.setColor(QPalette::Base,
+               BackgroundFor(FromColourRef(colour_),
+                             QApplication::palette(preview_).color(QPalette::Base)));
     preview_->setPalette(p);
     QPixmap swatch(28, 12);
     swatch.fill(FromColourRef(colour_));

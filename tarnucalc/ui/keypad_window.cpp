@@ -34,7 +34,8 @@ const Key kKeys[] = {
 
 }  // namespace
 
-KeypadWindow::KeypadWindow(QWidget *owner) : QWidget(owner, Qt::Window) {
+KeypadWindow::KeypadWindow(QWidget *owner)
+    : QWidget(owner, Qt::Tool | Qt::WindowDoesNotAcceptFocus) {
     setObjectName(QStringLiteral("小键盘窗口"));
     setWindowTitle(QString::fromUtf8("小键盘"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -70,8 +71,23 @@ KeypadWindow::KeypadWindow(QWidget *owner) : QWidget(owner, Qt::Window) {
     money->setFocusPolicy(Qt::ClickFocus);
 }
 
+void KeypadWindow::placeFrameAt(QPoint frameTopLeft) {
+    wanted_ = frameTopLeft;
+    move(frameTopLeft);
+}
+
+// A window manager frames the window a moment after it is shown and may put the client
+// area where the frame was meant to be, the title bar above it. The first move that shows
+// a frame puts the frame where it was placed; that move is not the user's.
 void KeypadWindow::moveEvent(QMoveEvent *event) {
     QWidget::moveEvent(event);
+    if (!framed_ && frameGeometry() != geometry()) {
+        framed_ = true;
+        if (wanted_ && frameGeometry().topLeft() != *wanted_) {
+            move(*wanted_);
+            return;
+        }
+    }
     emit moved();
 }
 

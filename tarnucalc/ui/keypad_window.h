@@ -1,7 +1,9 @@
-// The small keypad window ("小键盘"), owned by the main window and not modal. Its keys
-// never take the keyboard focus, so typing continues in the main window after a click.
+// The small keypad window ("小键盘"): a tool window of the main window (above it,
+// minimised with it), not modal. It never takes the keyboard focus, so typing continues
+// in the main window's box after a click on a key.
 #pragma once
 #include <QWidget>
+#include <optional>
 
 class QPlainTextEdit;
 class QPushButton;
@@ -15,6 +17,10 @@ class KeypadWindow : public QWidget {
   public:
     explicit KeypadWindow(QWidget *owner);
 
+    // Puts the window's frame (title bar included) at `frameTopLeft`, also when the
+    // window manager frames the window only after this.
+    void placeFrameAt(QPoint frameTopLeft);
+
     QPlainTextEdit *money;  // the keypad's own 编辑框1
 
   signals:
@@ -26,6 +32,10 @@ class KeypadWindow : public QWidget {
 
   protected:
     void moveEvent(QMoveEvent *event) override;
+
+  private:
+    std::optional<QPoint> wanted_;
+    bool framed_ = false;
 };
 
 }  // namespace tarnucalc::ui

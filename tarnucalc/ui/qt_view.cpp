@@ -4,27 +4,22 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QEventLoop>
-#include <QFileDialog>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTextBlock>
-#include <QThread>
 #include <QTimer>
 #include <cstdlib>
-#include <exception>
 
 #include "busy_panel.h"
 #include "colours.h"
+#include "dialogs.h"
 #include "engine_process.h"
-#include "font_dialog.h"
 #include "fonts.h"
 #include "keypad_window.h"
 #include "main_window.h"
@@ -100,22 +95,6 @@ bool PlainLineBreak(QPlainTextEdit *box, const QKeyEvent *key) {
     return true;
 }
 
-bool IsInput(QEvent::Type t) {
-    switch (t) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::InputMethod:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::ContextMenu:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // A carriage return without its line feed is no line break in the files' line form; the
 // text document would make it one, so it is shown as the CR symbol and read back as CR.
 constexpr char16_t kShownCr = 0x240D;
@@ -134,26 +113,25 @@ QString RawText(const QPlainTextEdit &box) {
     return text;
 }
 
-QString QtFilter(const std::string &filter) {
-    const QString f = Q(filter);
-    const int bar = f.indexOf(QLatin1Char('|'));
-    if (bar < 0) return f;
-    const QString caption = f.left(bar), pattern = f.mid(bar + 1);
-    if (caption.contains(QLatin1Char('('))) return caption;  // "文本文件(*.txt)"
-    return caption + QStringLiteral(" (") + pattern + QLatin1Char(')');
-}
-
 }  // namespace
 
-QtView::QtView(MainWindow &window, AbortableEngine &engine) : window_(window), engine_(engine) {
+QtView::QtView(MainWindow &window, AbortableEngine &engine, Dialogs &dialogs, int busyDelayMs)
+    : window_(window),
+      dialogs_(dialogs),
+      runner_(engine, busyDelayMs),
+      gate_([this](const QWidget *w) { return ours(w); }, [this] { cancelCalculation(); }) {
+    connect(&runner_, &EngineJobRunner::slow, this, &QtView::showBusy);
     // The page buttons form a strip along the top edge.
     for (QPushButton *b : window_.pageButtons) b->move(b->x(), 0);
     historyFont_.size = window_.history->font().pixelSize();
 }
 
 QtView::~QtView() {
-    if (qApp) qApp->removeEventFilter(this);
     window_.closeHandler = nullptr;
+}
+
+bool QtView::ours(const QWidget *w) const {
+    return w->window() == &window_ || (keypad_ && w->window() == keypad_);
 }
 
 QWidget *QtView::widget(Box box) const {
@@ -202,7 +180,7 @@ void QtView::setText(Box box, const std::string &text) {
 }
 
 tarnu::Colour QtView::textColour(Box box) const {
-    return colours_[Index(box)];
+    return colours_[Index(box)].value_or(0);
 }
 
 void QtView::setTextColour(Box box, tarnu::Colour colour) {
@@ -214,11 +192,20 @@ void QtView::setTextColour(Box box, tarnu::Colour colour) {
 void QtView::paintColour(Box box) {
     QWidget *w = widget(box);
     if (!w) return;
-    QPalette p = w->palette();
-    const QColor base = QApplication::palette(w).color(QPalette::Base);
-    const QColor shown = LegibleOn(FromColourRef(colours_[Index(box)]), base);
-    p.setColor(QPalette::Active, QPalette::Text, shown);
-    p.setColor(QPalette::Inactive, QPalette::Text, shown);
+    QPalette p = QApplication::palette(w);  // the theme's, then the box's own colours
+    const std::optional<tarnu::Colour> chosen = colours_[Index(box)];
+    if (chosen) {
+        const QColor themeBase = p.color(QPalette::Base);
+        QColor text = FromColourRef(*chosen), base = themeBase;
+        if (box == Box::History)
+            base = BackgroundFor(text, themeBase);  // the user's colour, as chosen
+        else
+            text = LegibleOn(text, themeBase);
+        for (auto group : {QPalette::Active, QPalette::Inactive}) {
+            p.setColor(group, QPalette::Text, text);
+            p.setColor(group, QPalette::Base, base);
+        }
+    }
     w->setPalette(p);
 }
 
@@ -347,31 +334,19 @@ void QtView::setClipboard(const std::string &text) {
 // ---- dialogs ----
 
 std::string QtView::openFileDialog(const tarnu::FileDialogOptions &options) {
-    if (fileDialogHook) return fileDialogHook(options, false);
-    return S(QFileDialog::getOpenFileName(&window_, QString::fromUtf8("打开公式"),
-                                          Q(options.initialDir), QtFilter(options.filter)));
+    return dialogs_.openFile(window_, options);
 }
 
 std::string QtView::saveFileDialog(const tarnu::FileDialogOptions &options) {
-    if (fileDialogHook) return fileDialogHook(options, true);
-    QFileDialog dialog(&window_, QString::fromUtf8("保存公式"), Q(options.initialDir),
-                       QtFilter(options.filter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    QString ext = Q(options.defaultExt);
-    if (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
-    dialog.setDefaultSuffix(ext);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return S(dialog.selectedFiles().first());
+    return dialogs_.saveFile(window_, options);
 }
 
 std::optional<tarnu::FontChoice> QtView::fontDialog(const tarnu::FontChoice &initial) {
-    if (fontDialogHook) return fontDialogHook(initial);
-    return FontDialog::Ask(initial, &window_);
+    return dialogs_.font(window_, initial);
 }
 
 void QtView::showFatalMessage(const std::string &text) {
-    if (fatalMessageHook) return fatalMessageHook(text);
-    QMessageBox::critical(&window_, window_.windowTitle(), Q(text));
+    dialogs_.fatal(window_, text);
 }
 
 // ---- windows ----
@@ -388,11 +363,19 @@ void QtView::setMainGeometry(const tarnu::Rect &rect) {
     settingGeometry_ = false;
 }
 
+namespace {
+void KeepOnTop(QWidget &w, bool on) {
+    if (w.windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
+    const bool shown = w.isVisible();
+    w.setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (shown) w.show();  // changing window flags hides a window
+}
+}  // namespace
+
+// The keypad stays above the main window, so it is kept on top together with it.
 void QtView::setAlwaysOnTop(bool on) {
-    if (window_.windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
-    const bool shown = window_.isVisible();
-    window_.setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    if (shown) window_.show();  // changing window flags hides a window
+    KeepOnTop(window_, on);
+    if (keypad_) KeepOnTop(*keypad_, on);
 }
 
 void QtView::applyLayout(const tarnu::MainLayout &l) {
@@ -419,6 +402,7 @@ bool QtView::keypadExists() const {
 void QtView::createKeypad() {
     if (keypad_) return;
     keypad_ = new KeypadWindow(&window_);
+    KeepOnTop(*keypad_, window_.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     // Its own close box destroys it too.
     connect(keypad_, &QObject::destroyed, this, [this] {
         window_.keypadOpen = false;
@@ -459,7 +443,7 @@ tarnu::Rect QtView::keypadGeometry() const {
 void QtView::setKeypadGeometry(const tarnu::Rect &rect) {
     if (!keypad_) return;
     settingGeometry_ = true;
-    keypad_->move(rect.left - frameShift(), rect.top);
+    keypad_->placeFrameAt({rect.left - frameShift(), rect.top});
     keypad_->resize(QSize(rect.width, rect.height) - kClassicFrame);
     settingGeometry_ = false;
 }
@@ -477,7 +461,7 @@ void QtView::attach(tarnu::Controller &controller) {
 }
 
 void QtView::forward(const std::function<void(tarnu::Controller &)> &event) {
-    if (!controller_ || busy_) return;
+    if (!controller_ || runner_.running()) return;
     event(*controller_);
 }
 
@@ -514,14 +498,14 @@ void QtView::connectControls() {
             [this](int i) { forward([i](C &c) { c.onFunctionChosen(i); }); });
     connect(&w, &MainWindow::moved, this, [this] {
         if (settingGeometry_) return;
-        if (busy_)
+        if (runner_.running())
             movePending_ = true;
         else
             forward([](C &c) { c.onMainMoved(); });
     });
     connect(&w, &MainWindow::resized, this, [this] {
         placeBusyPanel();
-        if (busy_) resizePending_ = true;
+        if (runner_.running()) resizePending_ = true;
         const QSize outer = window_.OuterSize();
         forward([outer](C &c) { c.onResize(outer.width(), outer.height()); });
     });
@@ -546,7 +530,7 @@ void QtView::connectKeypad() {
             [this] { forward([](C &c) { c.onKeypadKey(tarnu::KeypadKey::Equals); }); });
     connect(k, &KeypadWindow::moved, this, [this] {
         if (settingGeometry_) return;
-        if (busy_)
+        if (runner_.running())
             keypadMovePending_ = true;
         else
             forward([](C &c) { c.onKeypadMoved(); });
@@ -554,13 +538,13 @@ void QtView::connectKeypad() {
 }
 
 bool QtView::closeRequested() {
-    if (busy_ && !engine_.canAbort()) {
+    if (runner_.running() && !runner_.canCancel()) {
         // An engine in this process cannot be stopped and may never return: save what the
         // user asked to keep (no engine involved) and leave without waiting for it.
         if (controller_) controller_->onClose();
         std::_Exit(0);
     }
-    if (busy_) {
+    if (runner_.running()) {
         // Closing waits for the cancelled cycle to end; the controller is inside it.
         closePending_ = true;
         cancelCalculation();
@@ -573,8 +557,7 @@ bool QtView::closeRequested() {
 // ---- keys ----
 
 bool QtView::eventFilter(QObject *watched, QEvent *event) {
-    if (busy_ && IsInput(event->type())) return blockInput(watched, event);
-    if (event->type() == QEvent::KeyPress && !busy_)
+    if (event->type() == QEvent::KeyPress && !runner_.running())
         return boxKey(watched, static_cast<QKeyEvent *>(event));
     return QObject::eventFilter(watched, event);
 }
@@ -585,38 +568,13 @@ bool QtView::boxKey(QObject *watched, QKeyEvent *key) {
     if (watched == window_.expression) return controller_->onExpressionKey(kind);
     if (watched == window_.formulaResult) return controller_->onFormulaResultKey(kind);
     if (watched == window_.history && kind == tarnu::KeyKind::Enter) {
-        cancelled_ = false;
+        jobCancelled_ = false;
         controller_->onHistoryEnter();
         // A cancelled recalculation leaves the line as it was, without the line break.
-        return cancelled_ || PlainLineBreak(window_.history, key);
+        return jobCancelled_ || PlainLineBreak(window_.history, key);
     }
     if (watched == window_.formula) return PlainLineBreak(window_.formula, key);
     return false;
-}
-
-// While a cycle runs the controller cannot take events: keys wait and are delivered
-// afterwards in their order, clicks are dropped, Esc cancels.
-bool QtView::blockInput(QObject *watched, QEvent *event) {
-    const auto type = event->type();
-    if (type == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
-        cancelCalculation();
-        return true;
-    }
-    auto *w = qobject_cast<QWidget *>(watched);
-    const bool mine = w && (w->window() == &window_ || (keypad_ && w->window() == keypad_));
-    if (!mine) return false;
-    if (w == window_.busy->cancelButton()) return false;
-    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
-        if (!static_cast<QKeyEvent *>(event)->isAutoRepeat() || type == QEvent::KeyPress)
-            deferredKeys_.emplace_back(watched, std::unique_ptr<QEvent>(event->clone()));
-    }
-    return true;
-}
-
-void QtView::cancelCalculation() {
-    if (!busy_ || cancelled_) return;
-    cancelled_ = true;
-    engine_.abort();
 }
 
 void QtView::placeBusyPanel() {
@@ -628,53 +586,35 @@ void QtView::placeBusyPanel() {
     b->raise();
 }
 
+void QtView::showBusy() {
+    placeBusyPanel();
+    window_.busy->show();
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
 bool QtView::runEngineJob(const std::function<void()> &job) {
-    engine_.beginJob();
-    busy_ = true;
-    cancelled_ = false;
-    qApp->installEventFilter(this);
-    std::exception_ptr failure;
-    QEventLoop loop;
-    QThread *worker = QThread::create([&job, &failure] {
-        try {
-            job();
-        } catch (...) {
-            failure = std::current_exception();
+    gate_.close(window_.busy->cancelButton());
+    // The window is back to normal before the controller shows the result (or before an
+    // exception from the job leaves).
+    struct Reopen {
+        QtView &v;
+        ~Reopen() {
+            if (v.window_.busy->isVisible()) {
+                v.window_.busy->hide();
+                QApplication::restoreOverrideCursor();
+            }
+            v.gate_.open();
+            QTimer::singleShot(0, &v, [&v = v] { v.afterJob(); });
         }
-    });
-    connect(worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    QTimer slow;
-    slow.setSingleShot(true);
-    connect(&slow, &QTimer::timeout, this, [this] {
-        placeBusyPanel();
-        window_.busy->show();
-        QApplication::setOverrideCursor(Qt::BusyCursor);
-    });
-    slow.start(busyDelayMs);
-    worker->start();
-    loop.exec();
-    worker->wait();
-    delete worker;
-    const bool done = !cancelled_ && !engine_.interrupted();
-    if (window_.busy->isVisible()) {
-        window_.busy->hide();
-        QApplication::restoreOverrideCursor();
-    }
-    qApp->removeEventFilter(this);
-    busy_ = false;
-    cancelled_ = !done;
-    QTimer::singleShot(0, this, [this] { afterJob(); });
-    if (failure) std::rethrow_exception(failure);
+    } reopen{*this};
+    const bool done = runner_.run(job);
+    jobCancelled_ = !done;
     return done;
 }
 
-// What waited for the cycle: the user's keys, moves and resizes, and a close.
+// What waited for the cycle: the user's moves and resizes, and a close.
 void QtView::afterJob() {
-    if (busy_) return;
-    for (auto &[receiver, event] : deferredKeys_) {
-        if (receiver) QCoreApplication::postEvent(receiver, event.release());
-    }
-    deferredKeys_.clear();
+    if (runner_.running()) return;
     if (std::exchange(resizePending_, false)) {
         const QSize outer = window_.OuterSize();
         forward([outer](tarnu::Controller &c) { c.onResize(outer.width(), outer.height()); });

@@ -1,7 +1,6 @@
-// The Qt windows as the controller's view: reads and writes controls for it, forwards the
-// user's events to it, and runs each engine cycle on a worker thread while the window
-// stays responsive (a cycle that takes long can be cancelled with Esc or the visible
-// cancel button).
+// The Qt windows as the controller's view: reads and writes controls for it and forwards
+// the user's events to it. Engine cycles go to an EngineJobRunner while an InputGate holds
+// the user's input back; dialogs come from the Dialogs given.
 #pragma once
 #include <QObject>
 #include <QPointer>
@@ -12,6 +11,8 @@
 #include <vector>
 
 #include "controller.h"
+#include "engine_job_runner.h"
+#include "input_gate.h"
 #include "view.h"
 
 class QKeyEvent;
@@ -20,28 +21,23 @@ class QWidget;
 namespace tarnucalc::ui {
 
 class AbortableEngine;
+class Dialogs;
 class KeypadWindow;
 class MainWindow;
 
 class QtView : public QObject, public tarnu::View {
     Q_OBJECT
   public:
-    // `engine` is the engine the controller calls; the view cuts its cycles short.
-    QtView(MainWindow &window, AbortableEngine &engine);
+    // `engine` is the engine the controller calls; the view cuts its cycles short. A cycle
+    // longer than `busyDelayMs` shows the busy strip.
+    QtView(MainWindow &window, AbortableEngine &engine, Dialogs &dialogs, int busyDelayMs = 500);
     ~QtView() override;
 
     // Connects the windows' events to `controller`.
     void attach(tarnu::Controller &controller);
 
-    // Dialog stand-ins for tests (a dialog cannot be answered on the offscreen platform).
-    std::function<std::string(const tarnu::FileDialogOptions &, bool save)> fileDialogHook;
-    std::function<std::optional<tarnu::FontChoice>(const tarnu::FontChoice &)> fontDialogHook;
-    std::function<void(const std::string &)> fatalMessageHook;
-
-    // A cycle longer than this shows the busy strip.
-    int busyDelayMs = 500;
-    bool calculating() const { return busy_; }
-    void cancelCalculation();
+    bool calculating() const { return runner_.running(); }
+    void cancelCalculation() { runner_.cancel(); }
     KeypadWindow *keypad() const { return keypad_; }
 
     // View
@@ -96,26 +92,28 @@ class QtView : public QObject, public tarnu::View {
     // Runs a user event unless a calculation is running (the controller is busy then).
     void forward(const std::function<void(tarnu::Controller &)> &event);
     bool boxKey(QObject *watched, QKeyEvent *key);
-    bool blockInput(QObject *watched, QEvent *event);
     bool closeRequested();
+    bool ours(const QWidget *w) const;
+    void showBusy();
     void afterJob();
     void placeBusyPanel();
     int frameShift() const;
 
     MainWindow &window_;
-    AbortableEngine &engine_;
+    Dialogs &dialogs_;
+    EngineJobRunner runner_;
+    InputGate gate_;
     tarnu::Controller *controller_ = nullptr;
     QPointer<KeypadWindow> keypad_;
-    std::array<tarnu::Colour, 6> colours_{};
+    // The colours the controller gave each box; a box never given one shows the theme's.
+    std::array<std::optional<tarnu::Colour>, 6> colours_{};
     tarnu::FontChoice historyFont_;
-    bool busy_ = false;
-    bool cancelled_ = false;
+    bool jobCancelled_ = false;  // the last engine cycle was cut short
     bool closePending_ = false;
     bool movePending_ = false;
     bool resizePending_ = false;
     bool keypadMovePending_ = false;
     bool settingGeometry_ = false;
-    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> deferredKeys_;
 };
 
 }  // namespace tarnucalc::ui

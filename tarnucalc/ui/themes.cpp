@@ -76,12 +76,12 @@ double Luminance(QColor c) {
     return 0.2126 * Channel(c.redF()) + 0.7152 * Channel(c.greenF()) + 0.0722 * Channel(c.blueF());
 }
 
-double Contrast(QColor a, QColor b) {
+}  // namespace
+
+double ContrastRatio(QColor a, QColor b) {
     const double la = Luminance(a), lb = Luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
-
-}  // namespace
 
 static_assert(tarnu::kSkins.size() == kThemeCount);
 
@@ -120,20 +120,23 @@ int CurrentTheme() {
 }
 
 QColor LegibleOn(QColor colour, QColor background) {
-    // Light boxes keep the chosen colours unless they nearly vanish (the red of a result
-    // passes); dark boxes ask for more, as thin glyphs on them blur sooner.
     const bool dark = Luminance(background) < 0.18;
-    const double wanted = dark ? 4.5 : 2.0;
     int h, s, l, a;
     colour.getHsl(&h, &s, &l, &a);
     QColor shown = colour;
-    // Keep the hue (blue stays blue, red stays red) and move the lightness away from the
-    // background's until the text stands out.
-    while (Contrast(shown, background) < wanted && l > 0 && l < 255) {
+    // Keep the hue and move the lightness away from the background's until the text
+    // stands out; black and white are the ends every colour reaches.
+    while (ContrastRatio(shown, background) < kLegibleContrast && (dark ? l < 255 : l > 0)) {
         l = dark ? std::min(255, l + 6) : std::max(0, l - 6);
         shown = QColor::fromHsl(h, s, l, a);
     }
     return shown;
+}
+
+QColor BackgroundFor(QColor text, QColor themeBackground) {
+    if (ContrastRatio(text, themeBackground) >= kLegibleContrast) return themeBackground;
+    const QColor white(Qt::white), black(Qt::black);
+    return ContrastRatio(text, white) >= ContrastRatio(text, black) ? white : black;
 }
 
 }  // namespace tarnucalc::ui

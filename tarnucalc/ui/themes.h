@@ -24,8 +24,17 @@ void ApplyTheme(QApplication &app, int index);
 // The theme applied last (0 before any).
 int CurrentTheme();
 
-// Text colours are stored as the user chose them (blue input, red results, the history
-// font colour); on a dark edit background they are lightened just enough to stay legible.
+// Every text must stand out from its background by this contrast ratio (the WCAG AA rule
+// for normal text).
+inline constexpr double kLegibleContrast = 4.5;
+double ContrastRatio(QColor a, QColor b);
+
+// The program's own text colours (blue input, red results) keep their hue and are made
+// lighter on a dark background, darker on a light one, just enough to stay legible.
 QColor LegibleOn(QColor colour, QColor background);
+
+// The user's own text colour is shown as chosen: where the theme's background would hide
+// it, the box takes white or black instead, whichever shows the colour better.
+QColor BackgroundFor(QColor text, QColor themeBackground);
 
 }  // namespace tarnucalc::ui

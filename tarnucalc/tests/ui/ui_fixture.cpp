@@ -31,9 +31,10 @@ Fixture::~Fixture() {
 }
 
 void Fixture::open(const std::string &host) {
-    calc = std::make_unique<CalculatorWindow>(library, locations, host);
+    auto dialogs = std::make_unique<TestDialogs>();
+    dialogs->fatalMessages = &fatalMessages;
+    calc = std::make_unique<CalculatorWindow>(library, locations, host, std::move(dialogs));
     calc->controller.setExitHandler([this](int) { ++exits; });
-    calc->view.fatalMessageHook = [this](const std::string &m) { fatalMessages.push_back(m); };
     calc->start();
     QVERIFY(QTest::qWaitForWindowExposed(&calc->window));
 }

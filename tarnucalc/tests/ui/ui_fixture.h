@@ -22,6 +22,21 @@ struct Register {
     explicit Register(TestFactory f) { Registry().push_back(std::move(f)); }
 };
 
+// Qt's own dialogs unless a test answers them; a fatal message box is only recorded.
+class TestDialogs : public QtDialogs {
+  public:
+    std::function<std::string(const tarnu::FileDialogOptions &, bool save)> file;
+    std::vector<std::string> *fatalMessages = nullptr;
+
+    std::string openFile(QWidget &parent, const tarnu::FileDialogOptions &o) override {
+        return file ? file(o, false) : QtDialogs::openFile(parent, o);
+    }
+    std::string saveFile(QWidget &parent, const tarnu::FileDialogOptions &o) override {
+        return file ? file(o, true) : QtDialogs::saveFile(parent, o);
+    }
+    void fatal(QWidget &, const std::string &text) override { fatalMessages->push_back(text); }
+};
+
 // True when the engine library can compile (the calculation tests need it).
 bool EngineCanCompile();
 
@@ -37,6 +52,7 @@ class Fixture {
     MainWindow &w() { return calc->window; }
     QtView &view() { return calc->view; }
     tarnu::Controller &controller() { return calc->controller; }
+    TestDialogs &dialogs() { return static_cast<TestDialogs &>(*calc->dialogs); }
 
     template <class T = QWidget>
     T *find(const char *name) {

@@ -101,7 +101,7 @@ class SettingsTest : public QObject {
         }
     }
 
-    // Files written by hand (or by the original program): comments, foreign sections, a
+    // Files written by hand (or in GB2312 on Windows): comments, foreign sections, a
     // history without a final line break. (A file that lacks keys gains them at the first
     // save, as the settings are saved whole.) With every save-at-exit option on
     // and nothing touched, both files come back unchanged.

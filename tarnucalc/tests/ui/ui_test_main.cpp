@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QtTest>
 
+#include "calculator_window.h"
 #include "fonts.h"
 #include "ui_fixture.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char **argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setFont(tarnucalc::ui::UiFont(tarnucalc::ui::kDefaultPixels));
+    tarnucalc::ui::LoadQtTranslations(app);
     QString only;
     if (argc > 1 && argv[1][0] != '-') {
         only = QString::fromLocal8Bit(argv[1]);

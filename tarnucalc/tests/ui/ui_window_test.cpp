@@ -157,7 +157,7 @@ class WindowTest : public QObject {
     void formulaFilesOpenAndSave() {
         std::vector<tarnu::FileDialogOptions> asked;
         std::string answer;
-        f->view().fileDialogHook = [&](const tarnu::FileDialogOptions &o, bool) {
+        f->dialogs().file = [&](const tarnu::FileDialogOptions &o, bool) {
             asked.push_back(o);
             return answer;
         };
@@ -189,15 +189,23 @@ class WindowTest : public QObject {
         QCOMPARE(f->find<QLabel>("标签5")->text(), QString::fromUtf8("公式：g.txt"));
     }
 
+    // The keypad is kept on top together with the main window, also when opened later.
     void alwaysOnTopIsMirrored() {
+        f->click(f->find<QPushButton>("超级按钮4"));
         f->view().showPage(1);
         f->click(f->find<QCheckBox>("选择框1"));
         QVERIFY(f->find<QCheckBox>("选择框10")->isChecked());
         QVERIFY(f->w().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(f->view().keypad()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        f->click(f->find<QPushButton>("超级按钮4"));
+        f->click(f->find<QPushButton>("超级按钮4"));
+        QVERIFY(f->view().keypad()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(f->view().keypad()->isVisible());
         f->view().showPage(0);
         f->click(f->find<QCheckBox>("选择框10"));
         QVERIFY(!f->find<QCheckBox>("选择框1")->isChecked());
         QVERIFY(!f->w().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(!f->view().keypad()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
 
     void compactAndWideReturnToStartSize() {
