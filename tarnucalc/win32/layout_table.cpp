@@ -7,7 +7,7 @@ namespace tarnu::win32 {
 
 namespace {
 
-constexpr ControlSpec kMain[] = {
+constexpr ControlDef kMain[] = {
     // Page buttons: a strip along the top edge, over every page.
     {kPageButtonId + 0, -1, Kind::Button, "计算", {0, 0, 60, 21}, 0, false},
     {kPageButtonId + 1, -1, Kind::Button, "设置", {60, 0, 60, 21}, 0, false},
@@ -60,7 +60,7 @@ constexpr int Key(KeypadKey k) {
     return kKeypadKeyId + static_cast<int>(k);
 }
 
-constexpr ControlSpec kKeypad[] = {
+constexpr ControlDef kKeypad[] = {
     {Key(KeypadKey::OpenBracket), -1, Kind::Button, "(", {6, 6, 32, 24}, 16, false},
     {Key(KeypadKey::CloseBracket), -1, Kind::Button, ")", {46, 6, 32, 24}, 16, false},
     {Key(KeypadKey::Times), -1, Kind::Button, "×", {86, 6, 32, 24}, 16, false},
@@ -88,11 +88,11 @@ constexpr ControlSpec kKeypad[] = {
 
 }  // namespace
 
-std::span<const ControlSpec> MainControls() {
+std::span<const ControlDef> MainControls() {
     return kMain;
 }
 
-std::span<const ControlSpec> KeypadControls() {
+std::span<const ControlDef> KeypadControls() {
     return kKeypad;
 }
 

@@ -11,7 +11,7 @@ namespace tarnu::win32 {
 
 enum class Kind { Line, Multi, ReadOnlyMulti, Button, Check, DropList, Label, Divider };
 
-struct ControlSpec {
+struct ControlDef {
     int id;
     int page;  // 0 … 4; -1: on the window itself, whatever page shows
     Kind kind;
@@ -27,8 +27,8 @@ inline constexpr int kDefaultFontPixels = 12;
 inline constexpr const char *kMainTitle = "Tarnu表达式计算器V3.0";
 inline constexpr const char *kKeypadTitle = "小键盘";
 
-std::span<const ControlSpec> MainControls();
-std::span<const ControlSpec> KeypadControls();
+std::span<const ControlDef> MainControls();
+std::span<const ControlDef> KeypadControls();
 
 // Where the running-calculation strip lies on a page (the button row of page 0, the
 // button row of the formula page); its width follows the window.

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "control_ids.h"
-#include "help_text.h"
+#include "help.h"
 #include "wide.h"
 #include "win32_view.h"
 
@@ -167,33 +167,33 @@ bool Win32View::create(HINSTANCE instance) {
     return true;
 }
 
-void Win32View::buildControls(HWND parent, std::span<const ControlSpec> specs) {
-    for (const ControlSpec &spec : specs) {
-        HWND h = CreateWindowExW(0, ClassOf(spec.kind), Wide(std::string(spec.caption)).c_str(),
-                                 StyleOf(spec.kind) | (spec.page < 0 ? WS_VISIBLE : 0), 0, 0, 1, 1,
-                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+void Win32View::buildControls(HWND parent, std::span<const ControlDef> defs) {
+    for (const ControlDef &def : defs) {
+        HWND h = CreateWindowExW(0, ClassOf(def.kind), Wide(std::string(def.caption)).c_str(),
+                                 StyleOf(def.kind) | (def.page < 0 ? WS_VISIBLE : 0), 0, 0, 1, 1,
+                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(def.id)),
                                  instance_, nullptr);
         if (!h) continue;
-        controls_[spec.id] = h;
-        specs_[spec.id] = &spec;
-        if (spec.kind == Kind::DropList) AddItems(h, spec.id);
-        if (spec.kind == Kind::Line || spec.kind == Kind::Multi) {
+        controls_[def.id] = h;
+        defs_[def.id] = &def;
+        if (def.kind == Kind::DropList) AddItems(h, def.id);
+        if (def.kind == Kind::Line || def.kind == Kind::Multi) {
             // No silent cut at the edit control's default limit.
             SendMessageW(h, EM_SETLIMITTEXT, 0, 0);
-            SetWindowSubclass(h, BoxProc, static_cast<UINT_PTR>(spec.id),
+            SetWindowSubclass(h, BoxProc, static_cast<UINT_PTR>(def.id),
                               reinterpret_cast<DWORD_PTR>(this));
         }
-        useThemeLook(h, spec);
+        useThemeLook(h, def);
     }
 }
 
 void Win32View::placeControls() {
     RECT client{};
     GetClientRect(main_, &client);
-    for (const ControlSpec &spec : MainControls()) {
-        Rect r = spec.rect;
+    for (const ControlDef &def : MainControls()) {
+        Rect r = def.rect;
         if (layoutSet_) {
-            switch (spec.id) {
+            switch (def.id) {
                 case kExpressionId:
                     r.width = layout_.expressionWidth;
                     break;
@@ -213,18 +213,18 @@ void Win32View::placeControls() {
                     break;
             }
         }
-        HWND h = control(spec.id);
-        if (spec.id == kHistoryId && historyFontHandle_)
+        HWND h = control(def.id);
+        if (def.id == kHistoryId && historyFontHandle_)
             SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(historyFontHandle_), FALSE);
         else
             SendMessageW(h, WM_SETFONT,
-                         reinterpret_cast<WPARAM>(font(
-                             spec.fontPixels ? spec.fontPixels : kDefaultFontPixels, spec.bold)),
+                         reinterpret_cast<WPARAM>(
+                             font(def.fontPixels ? def.fontPixels : kDefaultFontPixels, def.bold)),
                          FALSE);
         // A box never reaches past the window's client area, nor shrinks to nothing.
         const int w =
             std::clamp(px(r.width), 1, std::max(1, static_cast<int>(client.right) - px(r.left)));
-        const int hgt = spec.kind == Kind::DropList ? px(r.height) + px(200) : px(r.height);
+        const int hgt = def.kind == Kind::DropList ? px(r.height) + px(200) : px(r.height);
         SetWindowPos(h, nullptr, px(r.left), px(r.top), layoutSet_ ? w : px(r.width),
                      std::max(1, hgt), SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -234,12 +234,12 @@ void Win32View::placeControls() {
 }
 
 void Win32View::placeKeypadControls() {
-    for (const ControlSpec &spec : KeypadControls()) {
-        HWND h = control(spec.id);
-        const int pixels = spec.fontPixels ? spec.fontPixels : kDefaultFontPixels;
-        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font(pixels, spec.bold)), FALSE);
-        SetWindowPos(h, nullptr, px(spec.rect.left), px(spec.rect.top), px(spec.rect.width),
-                     px(spec.rect.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const ControlDef &def : KeypadControls()) {
+        HWND h = control(def.id);
+        const int pixels = def.fontPixels ? def.fontPixels : kDefaultFontPixels;
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font(pixels, def.bold)), FALSE);
+        SetWindowPos(h, nullptr, px(def.rect.left), px(def.rect.top), px(def.rect.width),
+                     px(def.rect.height), SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 

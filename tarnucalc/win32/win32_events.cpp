@@ -266,9 +266,9 @@ LRESULT Win32View::keypadMessage(UINT msg, WPARAM wp, LPARAM lp) {
             DestroyWindow(self);
             return 0;
         case WM_DESTROY:
-            for (const ControlSpec &spec : KeypadControls()) {
-                controls_.erase(spec.id);
-                specs_.erase(spec.id);
+            for (const ControlDef &def : KeypadControls()) {
+                controls_.erase(def.id);
+                defs_.erase(def.id);
             }
             keypad_ = nullptr;
             markPage();

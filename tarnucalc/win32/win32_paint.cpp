@@ -106,17 +106,17 @@ bool Win32View::drawButton(const DRAWITEMSTRUCT &item) {
 
 // With a theme, push buttons are drawn by the window, and check boxes and lists drop the
 // visual style that would ignore the theme's text colour.
-void Win32View::useThemeLook(HWND ctl, const ControlSpec &spec) {
+void Win32View::useThemeLook(HWND ctl, const ControlDef &def) {
     if (theme_ == 0) return;
-    if (spec.kind == Kind::Button) SendMessageW(ctl, BM_SETSTYLE, BS_OWNERDRAW, TRUE);
-    if (spec.kind == Kind::Check || spec.kind == Kind::DropList || spec.kind == Kind::Multi ||
-        spec.kind == Kind::ReadOnlyMulti || spec.kind == Kind::Line)
+    if (def.kind == Kind::Button) SendMessageW(ctl, BM_SETSTYLE, BS_OWNERDRAW, TRUE);
+    if (def.kind == Kind::Check || def.kind == Kind::DropList || def.kind == Kind::Multi ||
+        def.kind == Kind::ReadOnlyMulti || def.kind == Kind::Line)
         SetWindowTheme(ctl, L"", L"");
 }
 
 void Win32View::applySkin(const std::string &skinFile) {
     theme_ = ThemeFromFile(skinFile);
-    for (const auto &[id, spec] : specs_) useThemeLook(control(id), *spec);
+    for (const auto &[id, def] : defs_) useThemeLook(control(id), *def);
     RedrawWindow(main_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
     if (keypad_)
         RedrawWindow(keypad_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);

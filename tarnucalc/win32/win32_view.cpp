@@ -216,8 +216,8 @@ std::string Win32View::skinText() const {
 
 void Win32View::showPage(int page) {
     page_ = page;
-    for (const ControlSpec &spec : MainControls()) {
-        if (spec.page >= 0) ShowWindow(control(spec.id), spec.page == page ? SW_SHOW : SW_HIDE);
+    for (const ControlDef &def : MainControls()) {
+        if (def.page >= 0) ShowWindow(control(def.id), def.page == page ? SW_SHOW : SW_HIDE);
     }
     markPage();
     placeBusyStrip();

@@ -84,7 +84,7 @@ class Win32View : public View {
     // Controls and their drawing (win32_controls.cpp).
     HWND control(int id) const;
     HWND box(Box box) const;
-    void buildControls(HWND parent, std::span<const ControlSpec> specs);
+    void buildControls(HWND parent, std::span<const ControlDef> defs);
     void placeControls();
     void placeKeypadControls();
     void buildBusyStrip();
@@ -99,7 +99,7 @@ class Win32View : public View {
     // Theme painting (win32_paint.cpp).
     LRESULT paintControl(HDC dc, HWND control, UINT msg);
     bool drawButton(const DRAWITEMSTRUCT &item);
-    void useThemeLook(HWND control, const ControlSpec &spec);
+    void useThemeLook(HWND control, const ControlDef &def);
     Colour windowColour() const;
     Colour baseColour() const;
     HBRUSH brush(Colour colour);
@@ -125,7 +125,7 @@ class Win32View : public View {
     HINSTANCE instance_ = nullptr;
     HWND main_ = nullptr, keypad_ = nullptr, busyStrip_ = nullptr;
     std::map<int, HWND> controls_;
-    std::map<int, const ControlSpec *> specs_;
+    std::map<int, const ControlDef *> defs_;
     std::map<std::pair<int, bool>, HFONT> fonts_;
     HFONT historyFontHandle_ = nullptr;
     std::map<Colour, HBRUSH> brushes_;

@@ -1,6 +1,6 @@
-#include "help_text.h"
+#include "help.h"
 
-namespace tarnu::win32 {
+namespace tarnu {
 
 const char kHelpText[] =
     "主要功能：\n"
@@ -46,4 +46,4 @@ const char kHelpText[] =
     "致谢：\n"
     "感谢 Quorel32 公式引擎提供编译与计算功能，感谢所有提出意见和建议的用户。\n";
 
-}  // namespace tarnu::win32
+}  // namespace tarnu
