@@ -15,8 +15,9 @@ void qallocFailAt(long n) {
 long qallocCount() { return g.alloc.count; }
 
 static bool injectFailure() {
-    ++g.alloc.count;
-    return g.alloc.failAt > 0 && g.alloc.count == g.alloc.failAt;
+    const long n = g.alloc.count.fetch_add(1, std::memory_order_relaxed) + 1;
+    const long failAt = g.alloc.failAt.load(std::memory_order_relaxed);
+    return failAt > 0 && n == failAt;
 }
 
 void *qalloc(std::size_t bytes) {

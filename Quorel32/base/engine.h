@@ -1,6 +1,7 @@
 // The engine state: the process-wide variables of the engine gathered in one structure,
 // kept in one visible place. Nothing here is per-thread; the host calls from one thread.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -64,10 +65,11 @@ struct LiveFormulaSet {
     std::size_t count;
 };
 
-// Counters of the allocation seam (base/alloc.h).
+// Counters of the allocation seam (base/alloc.h). Atomic because plain formulas may be
+// evaluated from several threads at once, and their batch buffers come from the seam.
 struct AllocCounters {
-    long failAt;  // running number of the allocation made to fail; 0: none
-    long count;   // allocations since the last arming
+    std::atomic<long> failAt;  // running number of the allocation made to fail; 0: none
+    std::atomic<long> count;   // allocations since the last arming
 };
 
 struct Engine {
