@@ -146,10 +146,18 @@ void ClearError() {
     GetRunErr(&type, &name, &code, &forType, &handle);
 }
 
+// A host's own conversion of any double to an int argument: clamped, NaN as 0.
+int ToInt(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int>(v);
+}
+
 void Run(const Formula &f, double x, double y) {
     if (!f.handle) return;
     if (f.domain == 1) {
-        int p[2] = {static_cast<int>(x), static_cast<int>(y)};
+        int p[2] = {ToInt(x), ToInt(y)};
         IntCal(f.handle, p);
     } else if (f.domain == 2) {
         double p[2] = {x, y};

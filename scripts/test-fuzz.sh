@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (fuzz/) with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs each for FUZZ_SECONDS (default 60) from its
-# seed corpus in fuzz/corpus. New inputs go to build-fuzz/corpus-*, not the repository.
+# seed corpus in fuzz/corpus, with a fixed random seed (FUZZ_SEED, default 1) so that a
+# run can be repeated. New inputs go to build-fuzz/corpus-*, not the repository.
 # Skipped when clang++ is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,7 +25,7 @@ for target in compile eval files; do
   mkdir -p "$work"
   echo "== ${target}_fuzz for ${seconds}s"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    "build-fuzz/fuzz/${target}_fuzz" -max_total_time="$seconds" -timeout=20 \
+    "build-fuzz/fuzz/${target}_fuzz" -max_total_time="$seconds" -seed="${FUZZ_SEED:-1}" -timeout=20 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build-fuzz/$target-" \
     "$work" "fuzz/corpus/$target"
 done
