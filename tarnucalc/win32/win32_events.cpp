@@ -86,27 +86,34 @@ void Win32View::forward(const std::function<void(Controller &)> &event) {
     event(*controller_);
 }
 
-LRESULT Win32View::mainMessage(UINT msg, WPARAM wp, LPARAM lp) {
+bool Win32View::themeMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp, LRESULT &result) {
     switch (msg) {
-        case WM_COMMAND:
-            command(LOWORD(wp), HIWORD(wp));
-            return 0;
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLORLISTBOX:
-            return paintControl(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp), msg);
+            result = paintControl(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp), msg);
+            return true;
         case WM_DRAWITEM:
-            if (drawButton(*reinterpret_cast<const DRAWITEMSTRUCT *>(lp))) return TRUE;
-            break;
+            result = TRUE;
+            return drawButton(*reinterpret_cast<const DRAWITEMSTRUCT *>(lp));
         case WM_ERASEBKGND:
-            if (theme_ != 0) {
-                RECT r{};
-                GetClientRect(main_, &r);
-                FillRect(reinterpret_cast<HDC>(wp), &r, brush(windowColour()));
-                return 1;
-            }
-            break;
+            if (theme_ == 0) return false;
+            RECT r{};
+            GetClientRect(self, &r);
+            FillRect(reinterpret_cast<HDC>(wp), &r, brush(windowColour()));
+            result = 1;
+            return true;
+    }
+    return false;
+}
+
+LRESULT Win32View::mainMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (LRESULT result; themeMessage(main_, msg, wp, lp, result)) return result;
+    switch (msg) {
+        case WM_COMMAND:
+            command(LOWORD(wp), HIWORD(wp));
+            return 0;
         case WM_MOVE:
             if (settingGeometry_) return 0;
             if (busy_)
@@ -228,6 +235,7 @@ void Win32View::command(int id, int code) {
 
 LRESULT Win32View::keypadMessage(UINT msg, WPARAM wp, LPARAM lp) {
     HWND self = keypad_;
+    if (LRESULT result; themeMessage(self, msg, wp, lp, result)) return result;
     switch (msg) {
         case WM_COMMAND: {
             const int id = LOWORD(wp);
@@ -240,21 +248,6 @@ LRESULT Win32View::keypadMessage(UINT msg, WPARAM wp, LPARAM lp) {
             }
             return 0;
         }
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN:
-            return paintControl(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp), msg);
-        case WM_DRAWITEM:
-            if (drawButton(*reinterpret_cast<const DRAWITEMSTRUCT *>(lp))) return TRUE;
-            break;
-        case WM_ERASEBKGND:
-            if (theme_ != 0) {
-                RECT r{};
-                GetClientRect(self, &r);
-                FillRect(reinterpret_cast<HDC>(wp), &r, brush(windowColour()));
-                return 1;
-            }
-            break;
         case WM_MOVE:
             if (settingGeometry_) return 0;
             if (busy_)

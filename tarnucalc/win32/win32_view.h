@@ -99,6 +99,9 @@ class Win32View : public View {
     // Theme painting (win32_paint.cpp).
     LRESULT paintControl(HDC dc, HWND control, UINT msg);
     bool drawButton(const DRAWITEMSTRUCT &item);
+    // The theme's share of a window's messages (control colours, owner-drawn buttons,
+    // the background), the same for the main window and the keypad: true when handled.
+    bool themeMessage(HWND self, UINT msg, WPARAM wp, LPARAM lp, LRESULT &result);
     void useThemeLook(HWND control, const ControlDef &def);
     Colour windowColour() const;
     Colour baseColour() const;
