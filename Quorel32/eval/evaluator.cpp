@@ -60,10 +60,8 @@ struct Cold {
     void *S;  // stack base
     // What a recursive call of the running formula repeats, worked out once per loop
     // (nested loops only): the in-place frame's size, the variable count (where the
-    // stack and the constants begin), the end of the automatic variables, and the
-    // automatic variables of the activation the loop started with.
+    // stack and the constants begin) and the end of the automatic variables.
     Operand frame, vc, autoEnd;
-    void *F0;
 };
 
 struct Cursor {
@@ -195,14 +193,14 @@ inline typename D::Value Apply(unsigned k, typename D::Value a, typename D::Valu
 // is left to the general call path, which reports what has to be reported: then
 // nothing has changed and the result is false. The loop runs inside EvaluateNested,
 // whose activation already holds the stack's nested count, so the frames taken here
-// need not count themselves for a resize to wait for them. Frames of one formula
-// have one size and lie one after the other, so the end gives back exactly that
-// much and finds its caller's frame that far below its own.
+// need not count themselves for a resize to wait for them. The caller's record is
+// what the end restores; the end reads nothing the call path wrote just before it,
+// so a return does not wait on the chain of calls and returns that came first.
 template <class D>
-QUOREL_INLINE bool SelfCall(volatile Cold &cold, typename D::Value *Vs, Operand pl,
-                            const std::uint8_t *&pc, const Operand *&op,
-                            const typename D::Value *&kc, typename D::Value *&top,
-                            typename D::Value &tos, typename D::Value *&P, typename D::Value *&F) {
+QUOREL_INLINE bool SelfCall(Cold &cold, typename D::Value *Vs, Operand pl, const std::uint8_t *&pc,
+                            const Operand *&op, const typename D::Value *&kc,
+                            typename D::Value *&top, typename D::Value &tos, typename D::Value *&P,
+                            typename D::Value *&F) {
     using V = typename D::Value;
     const Operand *const in = cold.ints;
     const int depth = g.eval.selfCallsUsed;
@@ -214,7 +212,7 @@ QUOREL_INLINE bool SelfCall(volatile Cold &cold, typename D::Value *Vs, Operand 
     const Operand size = cold.frame;
     if (static_cast<long long>(used) + size >= st.max) return false;
     V *args = top - op[1];
-    g.eval.selfCalls[depth] = {pc, op + 2, kc, P};
+    g.eval.selfCalls[depth] = {pc, op + 2, kc, P, F, used};
     g.eval.selfCallsUsed = depth + 1;
     P = args;
     F = static_cast<V *>(st.data) + used - pl - 1;
@@ -269,7 +267,9 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
     // What only calls, jumps and the end need is read from memory (volatile keeps
     // the compiler from pinning it in registers), so the registers go to the
     // cursors that every instruction moves.
-    volatile Cold cold{f, ints, code, S, 0, 0, 0, F};
+    // A nested loop (recursion) reads them on every call and return: there the
+    // compiler may keep them where it likes.
+    std::conditional_t<Nested, Cold, volatile Cold> cold{f, ints, code, S, 0, 0, 0};
     if constexpr (Nested) {
         const Operand vc = ints[VarCount];
         cold.frame = vc - pl + (ints[ValueCount] - ints[StackBase]) + 1;
@@ -607,9 +607,10 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
     }
 L_stop:  // stopped: every recursive activation of this loop ends at once, with 0
     if constexpr (Nested) {
-        const int frames = g.eval.selfCallsUsed - selfBase;
-        StackOf(D::type).used -= static_cast<int>(frames * cold.frame);
-        g.eval.selfCallsUsed = selfBase;
+        if (g.eval.selfCallsUsed > selfBase) {
+            StackOf(D::type).used = g.eval.selfCalls[selfBase].saved;
+            g.eval.selfCallsUsed = selfBase;
+        }
     }
     if constexpr (!Nested) cold.code[RunStateByte] = RunIdle;
     return A::Zero();
@@ -626,11 +627,10 @@ L_done:
             g.eval.selfCallsUsed = depth;
             std::uint8_t *const cd = cold.code;
             if (cd[RunStateByte] == RunOuter) cd[RunStateByte] = RunIdle;
-            const Operand size = cold.frame;
-            StackOf(D::type).used -= static_cast<int>(size);
+            StackOf(D::type).used = r.saved;
             V *const args = P;
             P = static_cast<V *>(r.P);
-            F = depth == selfBase ? static_cast<V *>(cold.F0) : F - size;
+            F = static_cast<V *>(r.F);
             cold.S = F + cold.vc;
             kc = static_cast<const V *>(r.kc);
             pc = r.pc;
