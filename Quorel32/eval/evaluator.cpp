@@ -58,9 +58,12 @@ struct Cold {
     const Operand *ints;
     std::uint8_t *code;
     void *S;  // stack base
-    // What a recursive call of the running formula repeats, worked out once per loop
-    // (nested loops only): the in-place frame's size, the variable count (where the
-    // stack and the constants begin) and the end of the automatic variables.
+};
+
+// A nested loop's, with what a recursive call of the running formula repeats, worked
+// out once per loop: the in-place frame's size, the variable count (where the stack
+// and the constants begin) and the end of the automatic variables.
+struct NestedCold : Cold {
     Operand frame, vc, autoEnd;
 };
 
@@ -197,10 +200,10 @@ inline typename D::Value Apply(unsigned k, typename D::Value a, typename D::Valu
 // what the end restores; the end reads nothing the call path wrote just before it,
 // so a return does not wait on the chain of calls and returns that came first.
 template <class D>
-QUOREL_INLINE bool SelfCall(Cold &cold, typename D::Value *Vs, Operand pl, const std::uint8_t *&pc,
-                            const Operand *&op, const typename D::Value *&kc,
-                            typename D::Value *&top, typename D::Value &tos, typename D::Value *&P,
-                            typename D::Value *&F) {
+QUOREL_INLINE bool SelfCall(NestedCold &cold, typename D::Value *Vs, Operand pl,
+                            const std::uint8_t *&pc, const Operand *&op,
+                            const typename D::Value *&kc, typename D::Value *&top,
+                            typename D::Value &tos, typename D::Value *&P, typename D::Value *&F) {
     using V = typename D::Value;
     const Operand *const in = cold.ints;
     const int depth = g.eval.selfCallsUsed;
@@ -269,7 +272,7 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
     // cursors that every instruction moves.
     // A nested loop (recursion) reads them on every call and return: there the
     // compiler may keep them where it likes.
-    std::conditional_t<Nested, Cold, volatile Cold> cold{f, ints, code, S, 0, 0, 0};
+    std::conditional_t<Nested, NestedCold, volatile Cold> cold{f, ints, code, S};
     if constexpr (Nested) {
         const Operand vc = ints[VarCount];
         cold.frame = vc - pl + (ints[ValueCount] - ints[StackBase]) + 1;
@@ -382,7 +385,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 ++pc;
                 goto L_which_test;
             }
-            if (*pc == kOwnCall) {  // f(n-1)
+            if (Nested && *pc == kOwnCall) {  // f(n-1) in a recursion
                 ++pc;
                 goto L_call_own;
             }
@@ -411,24 +414,25 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             vmcase(OpStoreCommon) * cell(*op++) = tos;
             vmbreak;
             vmcase(OpCallIntFor) {
-                if (D::type == DomainInt) goto L_call_own;
+                if (Nested && D::type == DomainInt) goto L_call_own;
                 STEP();
                 CALL(CallFormula<D, IntDomain>)
             }
             vmbreak;
             vmcase(OpCallRealFor) {
-                if (D::type == DomainReal) goto L_call_own;
+                if (Nested && D::type == DomainReal) goto L_call_own;
                 STEP();
                 CALL(CallFormula<D, RealDomain>)
             }
             vmbreak;
             vmcase(OpCallComplexFor) {
-                if (D::type == DomainComplex) goto L_call_own;
+                if (Nested && D::type == DomainComplex) goto L_call_own;
                 STEP();
                 CALL(CallFormula<D, ComplexDomain>)
             }
             vmbreak;
         L_call_own:  // a formula of this loop's own domain, maybe the running one
+            QUOREL_UNUSED_LABEL;
             STEP();
             if constexpr (Nested) {
                 if (SelfCall<D>(cold, Vs, pl, pc, op, kc, top, tos, P, F)) goto L_dispatch;
@@ -448,7 +452,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 Operand k = *op++;
                 top[-k] = tos;
                 top -= k;
-                if (*pc == OpEnd) goto L_done;
+                if (Nested && *pc == OpEnd) goto L_done;
             }
             vmbreak;
             vmcase(OpIfTest) {
@@ -521,7 +525,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 top[-k] = tos;
                 top -= k;
                 JUMP(op[0], op[1], op[3]);
-                if (*pc == OpEnd) goto L_done;  // the formula's value, as recursion ends
+                if (Nested && *pc == OpEnd) goto L_done;  // a recursion's base case
             }
             vmbreak;
             vmcase(OpWhichFail) {
