@@ -20,6 +20,9 @@ struct CompiledFormula {
     void *values;        // variables, constants, outermost evaluation stack (domain element)
     CompiledFormula *prev;  // newer neighbour in its list
     CompiledFormula *next;  // older neighbour in its list
+    // Private to the engine, after the fields hosts may read: the straight-line
+    // program of a plain formula (eval/program.h), null for any other.
+    void *program;
 };
 
 // Header slots of `ints`.
