@@ -135,7 +135,8 @@ bool MakeNative(ProgramHead *p) {
     p->native = code;
     p->nativeBytes = bytes;
     // Threads already inside the old entry finish there; later calls load the new one.
-    p->entry.store(code ? code : runner, std::memory_order_release);
+    p->entry.store(code ? static_cast<std::uint8_t *>(code) + kNativeEntry : runner,
+                   std::memory_order_release);
     return code != nullptr;
 #else
     (void)p;

@@ -30,6 +30,9 @@ void FreeNative(ProgramHead *p);
 // Reads the environment's off switch (QUOREL_NO_JIT); called by InitQuorel.
 void ConfigureNative();
 
+// Where the code starts in its block.
+inline constexpr std::size_t kNativeEntry = 16;
+
 // The machine code of a real program, written to `out` (at most `cap` bytes, any
 // address: the code is position independent); its length, or 0 when the program has
 // a step it does not translate. Defined where the processor is supported.

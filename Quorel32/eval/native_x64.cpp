@@ -509,6 +509,9 @@ std::size_t Emitter::Run() {
         bool callee = k >= HIntr && k < HTestKeep && k != HIntr && k != HIntr + 13;  // sqrt, abs
         if (pow || callee || k == HWhichFail) calls_ = true;
     }
+    // The code starts a little into its pages: checks of a callee's signature that
+    // read just before the entry read padding, not a neighbouring page.
+    for (std::size_t i = 0; i < kNativeEntry; ++i) Byte(0xCC);
     frame_ = calls_ || p_->depth - 1 > kRegLevels;
     frameBytes_ = (kShadow + 8 * (p_->depth + 1) + 15) / 16 * 16;
     if (calls_) {
