@@ -152,6 +152,10 @@ void FreeNative(ProgramHead *p) {
     p->nativeBytes = 0;
 }
 
+bool NativeAvailable() {
+    return nativeOn.load(std::memory_order_relaxed);
+}
+
 void ConfigureNative() {
     const char *off = std::getenv("QUOREL_NO_JIT");
     nativeOn.store(QUOREL_NATIVE && !(off && *off && std::strcmp(off, "0") != 0),

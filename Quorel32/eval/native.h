@@ -27,6 +27,9 @@ bool MakeNative(ProgramHead *p);
 // Frees the program's native code, if any; nothing may be running it.
 void FreeNative(ProgramHead *p);
 
+// Whether real programs get native code here and now.
+bool NativeAvailable();
+
 // Reads the environment's off switch (QUOREL_NO_JIT); called by InitQuorel.
 void ConfigureNative();
 

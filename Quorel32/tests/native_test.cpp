@@ -28,14 +28,6 @@ bool Same(double a, double b) {
     return std::memcmp(&a, &b, sizeof a) == 0 || (a != a && b != b);
 }
 
-bool NativeSupported() {
-#if (defined(__x86_64__) || defined(_M_X64)) && !defined(QUOREL_NO_JIT)
-    return std::getenv("QUOREL_NO_JIT") == nullptr;
-#else
-    return false;
-#endif
-}
-
 // Plain expressions deep enough to keep intermediates beyond the register levels,
 // over every operation, comparison, intrinsic and `which` shape.
 std::string Gen(std::mt19937 &rng, int depth) {
@@ -63,7 +55,7 @@ std::string Gen(std::mt19937 &rng, int depth) {
 }
 
 TEST_F(Native, AgreesWithRunnerAndEvaluatorToTheBit) {
-    if (!NativeSupported()) GTEST_SKIP() << "no native code here";
+    if (!quorel::NativeAvailable()) GTEST_SKIP() << "no native code here";
     std::mt19937 rng(1307);
     RealF("(v : : common, t) = t = v", NextPrivateModule());
     const double special[] = {std::nan(""), -std::nan(""), INFINITY, -INFINITY, -0.0,
@@ -102,7 +94,7 @@ TEST_F(Native, AgreesWithRunnerAndEvaluatorToTheBit) {
 }
 
 TEST_F(Native, WhichWithoutDefaultReportsAndGivesTheFirstCondition) {
-    if (!NativeSupported()) GTEST_SKIP() << "no native code here";
+    if (!quorel::NativeAvailable()) GTEST_SKIP() << "no native code here";
     void *h = RealF("(x, y) = 1 + which(x - y, 10, x, 20) * 2", NextPrivateModule());
     ASSERT_TRUE(quorel::MakeNative(Head(h)));
     double p[2] = {0, 0};
@@ -140,7 +132,7 @@ TEST_F(Native, MadeWhileThreadsRun) {
         });
     for (std::thread &th : pool) th.join();
     EXPECT_EQ(wrong, std::vector<int>(kThreads, 0));
-    EXPECT_EQ(Head(h)->native != nullptr, NativeSupported());
+    EXPECT_EQ(Head(h)->native != nullptr, quorel::NativeAvailable());
 }
 
 void SetOffSwitch(const char *value) {
@@ -155,7 +147,7 @@ void SetOffSwitch(const char *value) {
 }
 
 TEST_F(Native, OffSwitchKeepsTheRunner) {
-    if (!NativeSupported()) GTEST_SKIP() << "no native code here";
+    if (!quorel::NativeAvailable()) GTEST_SKIP() << "no native code here";
     SetOffSwitch("1");
     ASSERT_TRUE(InitQuorel());
     void *h = RealF("(x) = x * 2 + 1", NextPrivateModule());
