@@ -31,11 +31,11 @@ std::mutex nativeLock;
 // Executable memory is never writable and executable at once: the code is written
 // into fresh read-write pages, which then become read-and-execute. Each program has
 // pages of its own, so no page holding running code is ever written again.
-void *MapCode(const std::uint8_t *code, std::size_t bytes) {
+void *MapCode(const std::uint8_t *code, std::size_t n, std::size_t bytes) {
 #if defined(_WIN32)
     void *m = VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!m) return nullptr;
-    std::memcpy(m, code, bytes);
+    std::memcpy(m, code, n);
     DWORD old;
     if (!VirtualProtect(m, bytes, PAGE_EXECUTE_READ, &old)) {
         VirtualFree(m, 0, MEM_RELEASE);
@@ -46,7 +46,7 @@ void *MapCode(const std::uint8_t *code, std::size_t bytes) {
 #else
     void *m = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (m == MAP_FAILED) return nullptr;
-    std::memcpy(m, code, bytes);
+    std::memcpy(m, code, n);
     if (mprotect(m, bytes, PROT_READ | PROT_EXEC) != 0) {  // refused by a hardened kernel
         munmap(m, bytes);
         return nullptr;
@@ -87,7 +87,7 @@ void *BuildNative(Program<RealDomain> *p, std::size_t *bytes) {
     if (n > 0) {
         std::size_t page = PageSize();
         *bytes = (n + page - 1) / page * page;
-        code = MapCode(buf, *bytes);
+        code = MapCode(buf, n, *bytes);
     }
     std::free(buf);
     return code;
