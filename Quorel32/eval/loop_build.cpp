@@ -222,8 +222,7 @@ bool Translator<D>::Place(int to) {
         return true;
     }
     // A stack slot: the step that wrote it writes the new place instead, or a copy.
-    if (v.producer == Last() && v.producer >= barrier_ &&
-        steps_.data[v.producer].d == v.slot) {
+    if (v.producer == Last() && v.producer >= barrier_ && steps_.data[v.producer].d == v.slot) {
         steps_.data[v.producer].d = T(to);
         st_[++top_] = Temp(to, v.producer);
         return true;
@@ -247,8 +246,9 @@ bool Translator<D>::Write(int v) {
 // the test, or its slot.
 template <class D>
 bool Translator<D>::TakeCondition(int &op, int &a, int &b) {
-    const Elem &e = st_[top_];
+    const Elem e = st_[top_];
     if (!e.defined) return false;
+    st_[top_].producer = -1;  // read, so never dropped unread
     op = -1;
     a = e.slot;
     if (e.producer == Last() && e.producer >= barrier_) {
@@ -258,7 +258,6 @@ bool Translator<D>::TakeCondition(int &op, int &a, int &b) {
             a = s.a;
             b = s.b;
             --steps_.size;
-            st_[top_].producer = -1;
         }
     }
     return true;
@@ -345,7 +344,8 @@ bool Translator<D>::Instruction(int off) {
             bool named = false;
             for (int d = 0; d < top_; ++d) named = named || (st_[d].var && st_[d].slot == v);
             if (!named && e.producer == Last() && e.producer >= barrier_ && e.slot == T(top_) &&
-                steps_.data[e.producer].kind != LPostInc && steps_.data[e.producer].kind != LPostDec) {
+                steps_.data[e.producer].kind != LPostInc &&
+                steps_.data[e.producer].kind != LPostDec) {
                 // s = s + i: the operation writes the variable itself.
                 steps_.data[e.producer].d = v;
                 if (v <= pl_) written_[v] = true;
@@ -406,6 +406,7 @@ bool Translator<D>::Instruction(int off) {
             if (op == OpContinue && top_ >= 0) {
                 if (!st_[top_].defined) return false;
                 result = st_[top_].slot;
+                st_[top_].producer = -1;
             }
             Drop(k + 1);
             if (!CanonBelow(k + 1) || !Reach(static_cast<int>(o[0]), k + 1, false)) return false;
@@ -501,10 +502,10 @@ int Translator<D>::Scan() {
         if (t < 0) continue;
         const Operand *ops = ints_ + opAt_[off];
         Operand to = ops[t], c = ops[t + 1];
-        Operand i = ops[code_[off] == OpIfTest || code_[off] == OpWhileTest ||
-                            code_[off] == OpWhichTest
-                        ? 2
-                        : 3];
+        Operand i =
+            ops[code_[off] == OpIfTest || code_[off] == OpWhileTest || code_[off] == OpWhichTest
+                    ? 2
+                    : 3];
         if (to < start_ || to >= len_ || c != kAt_[to] || i != opAt_[to]) return 0;
         if (labelOf_[to] < 0) labelOf_[to] = labelCount_++;
     }
@@ -555,8 +556,8 @@ int Translator<D>::Finish(LoopForm<D> **out) {
     form->written = written;
     const void *const *labels = LoopHandlers<D>();
     for (int i = 0; i < steps_.size; ++i)
-        form->Steps()[i] = LoopStep<D>{labels[s[i].kind], s[i].d, s[i].a, s[i].b,
-                                       s[i].j, s[i].j2, s[i].flag};
+        form->Steps()[i] =
+            LoopStep<D>{labels[s[i].kind], s[i].d, s[i].a, s[i].b, s[i].j, s[i].j2, s[i].flag};
     std::int32_t *w = form->Written();
     for (int v = 0; v <= pl_; ++v)
         if (written_[v]) *w++ = v;

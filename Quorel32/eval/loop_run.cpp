@@ -35,10 +35,10 @@ typename D::Value Exec(LoopForm<D> *form, typename D::Value *R, CompiledFormula 
 #define CASEF(family, fn) L_##family##fn:
 #define CASEI(c) L_Intr##c:
 #define NEXT() goto *(++pc)->h
-#define GO(to) \
+#define GO(to)        \
     pc = base + (to); \
-    goto *pc->h
-#define BEGIN() goto *pc->h;
+    goto * pc->h
+#define BEGIN() goto * pc->h;
 #define END_DISPATCH()
 #define LABEL(n) &&L_##n,
 #define BIN_LABEL(fn) &&L_Bin##fn,
@@ -47,9 +47,22 @@ typename D::Value Exec(LoopForm<D> *form, typename D::Value *R, CompiledFormula 
 #define UNTIL_LABEL(fn) &&L_Until##fn,
     static const void *const table[LCount] = {
         QUOREL_LOOP_PLAIN(LABEL) QUOREL_BINARY_OPS(BIN_LABEL) QUOREL_BINARY_OPS(TEST_LABEL)
-            QUOREL_BINARY_OPS(LOOP_LABEL) QUOREL_BINARY_OPS(UNTIL_LABEL) &&L_Intr46,
-        &&L_Intr47, &&L_Intr48, &&L_Intr49, &&L_Intr50, &&L_Intr51, &&L_Intr52, &&L_Intr53,
-        &&L_Intr54, &&L_Intr55, &&L_Intr56, &&L_Intr57, &&L_Intr58, &&L_Intr59, &&L_Intr60};
+                QUOREL_BINARY_OPS(LOOP_LABEL) QUOREL_BINARY_OPS(UNTIL_LABEL) &&
+            L_Intr46,
+        &&L_Intr47,
+        &&L_Intr48,
+        &&L_Intr49,
+        &&L_Intr50,
+        &&L_Intr51,
+        &&L_Intr52,
+        &&L_Intr53,
+        &&L_Intr54,
+        &&L_Intr55,
+        &&L_Intr56,
+        &&L_Intr57,
+        &&L_Intr58,
+        &&L_Intr59,
+        &&L_Intr60};
 #undef LABEL
 #undef BIN_LABEL
 #undef TEST_LABEL
@@ -83,45 +96,45 @@ typename D::Value Exec(LoopForm<D> *form, typename D::Value *R, CompiledFormula 
     long long left = g.eval.run.left;
     V result = A::Zero();
 // A step of the budget: the slow path sees the count where it keeps it.
-#define COUNT()                                                  \
-    if (--left < 0) {                                            \
-        g.eval.run.left = left;                                  \
-        if (RunStopped(D::type, f)) goto stopped;                \
-        left = g.eval.run.left;                                  \
+#define COUNT()                                   \
+    if (--left < 0) {                             \
+        g.eval.run.left = left;                   \
+        if (RunStopped(D::type, f)) goto stopped; \
+        left = g.eval.run.left;                   \
     }
-#define BIN(fn) \
+#define BIN(fn)                                          \
     CASEF(Bin, fn) R[pc->d] = A::fn(R[pc->a], R[pc->b]); \
     NEXT();
-#define TEST(fn)                                        \
-    CASEF(Test, fn) {                                    \
-        V c = A::fn(R[pc->a], R[pc->b]);                \
-        if (!A::Truth(c) || (pc->flag && pending)) {    \
-            R[pc->d] = c;                               \
-            GO(pc->j);                                  \
-        }                                               \
-    }                                                   \
+#define TEST(fn)                                     \
+    CASEF(Test, fn) {                                \
+        V c = A::fn(R[pc->a], R[pc->b]);             \
+        if (!A::Truth(c) || (pc->flag && pending)) { \
+            R[pc->d] = c;                            \
+            GO(pc->j);                               \
+        }                                            \
+    }                                                \
     NEXT();
-#define LOOP(fn)                                        \
-    CASEF(Loop, fn) {                                    \
-        COUNT();                                        \
-        V c = A::fn(R[pc->a], R[pc->b]);                \
-        if (A::Truth(c) && !pending) {                  \
-            GO(pc->j2);                                 \
-        }                                               \
-        R[pc->d] = c;                                   \
-        GO(pc->j);                                      \
+#define LOOP(fn)                         \
+    CASEF(Loop, fn) {                    \
+        COUNT();                         \
+        V c = A::fn(R[pc->a], R[pc->b]); \
+        if (A::Truth(c) && !pending) {   \
+            GO(pc->j2);                  \
+        }                                \
+        R[pc->d] = c;                    \
+        GO(pc->j);                       \
     }
-#define UNTIL(fn)                                       \
-    CASEF(Until, fn) {                                   \
-        V c = A::fn(R[pc->a], R[pc->b]);                \
-        if (!A::Truth(c) && !pending) {                 \
-            COUNT();                                    \
-            GO(pc->j);                                  \
-        }                                               \
-        R[pc->d] = A::Zero();                           \
-    }                                                   \
+#define UNTIL(fn)                        \
+    CASEF(Until, fn) {                   \
+        V c = A::fn(R[pc->a], R[pc->b]); \
+        if (!A::Truth(c) && !pending) {  \
+            COUNT();                     \
+            GO(pc->j);                   \
+        }                                \
+        R[pc->d] = A::Zero();            \
+    }                                    \
     NEXT();
-#define INTR(c) \
+#define INTR(c)                                        \
     CASEI(c) R[pc->d] = A::template Intr<c>(R[pc->a]); \
     NEXT();
     BEGIN()
