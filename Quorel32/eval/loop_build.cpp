@@ -44,9 +44,15 @@ struct Grow {
 };
 
 // Operands an instruction takes from the operand stream; -1 for what the register
-// form does not translate (calls, common variables, unknown codes).
+// form does not translate (calls, unknown codes).
 int OperandCount(std::uint8_t op, int intrinsics) {
     switch (op) {
+        case OpPushCommon:
+        case OpStoreCommon:
+        case OpIncCommon:
+        case OpDecCommon:
+        case OpCommonInc:
+        case OpCommonDec:
         case OpPushVar:
         case OpStoreVar:
         case OpCommaList:
@@ -93,6 +99,7 @@ struct BuildStep {
     int kind, d, a, b;
     int j;  // code offset of the target until resolved, then a step index
     int j2, flag;
+    void *cell;
 };
 
 // Where an element of the evaluation stack is.
@@ -136,8 +143,15 @@ class Translator {
 
     int T(int d) const { return sb_ + d; }
     bool Emit(int kind, int d, int a = -1, int b = -1, int j = -1, int flag = 0) {
-        if (!steps_.Push(BuildStep{kind, d, a, b, j, -1, flag})) return Oom();
+        if (!steps_.Push(BuildStep{kind, d, a, b, j, -1, flag, nullptr})) return Oom();
         return true;
+    }
+    bool EmitCell(int kind, int d, int a, Operand cell) {
+        if (!Emit(kind, d, a)) return false;
+        steps_.data[Last()].cell = reinterpret_cast<void *>(cell);
+        for (int i = 0; i < cells_.size; ++i)
+            if (cells_.data[i] == steps_.data[Last()].cell) return true;
+        return cells_.Push(steps_.data[Last()].cell) || Oom();
     }
     bool Oom() {
         oom_ = true;
@@ -179,7 +193,8 @@ class Translator {
     int top_ = -1;
     bool *written_ = nullptr;
     Grow<BuildStep> steps_;
-    int barrier_ = 0;  // first step of the current block
+    Grow<void *> cells_;  // distinct cells named
+    int barrier_ = 0;     // first step of the current block
     bool dead_ = false;
     bool oom_ = false;
 };
@@ -356,6 +371,22 @@ bool Translator<D>::Instruction(int off) {
             e.producer = -1;
             return Write(v) && Emit(LCopy, v, st_[top_].slot);
         }
+        case OpPushCommon:
+            return top_ + 1 < depthCap_ && EmitCell(LLoadCell, T(top_ + 1), -1, o[0]) &&
+                   Push(Temp(top_ + 1, Last()));
+        case OpIncCommon:
+        case OpDecCommon:
+        case OpCommonInc:
+        case OpCommonDec: {
+            static const int kKinds[] = {LIncCell, LDecCell, 0, 0, LCellInc, LCellDec};
+            return top_ + 1 < depthCap_ &&
+                   EmitCell(kKinds[op - OpIncCommon], T(top_ + 1), -1, o[0]) &&
+                   Push(Temp(top_ + 1, Last()));
+        }
+        case OpStoreCommon:
+            if (top_ < 0 || !st_[top_].defined) return false;
+            st_[top_].producer = -1;
+            return EmitCell(LStoreCell, -1, st_[top_].slot, o[0]);
         case OpIncVar:
         case OpDecVar: {
             int v = var(o[0]);
@@ -549,15 +580,20 @@ int Translator<D>::Finish(LoopForm<D> **out) {
     int written = 0;
     for (int v = 0; v <= pl_; ++v) written += written_[v];
     std::size_t bytes = sizeof(LoopForm<D>) + sizeof(LoopStep<D>) * steps_.size +
+                        sizeof(void *) * static_cast<std::size_t>(cells_.size) +
                         sizeof(std::int32_t) * static_cast<std::size_t>(written);
     auto *form = static_cast<LoopForm<D> *>(qalloc(bytes));
     if (!form) return -1;
+    using V = typename D::Value;
     form->count = steps_.size;
+    form->cells = cells_.size;
     form->written = written;
     const void *const *labels = LoopHandlers<D>();
     for (int i = 0; i < steps_.size; ++i)
-        form->Steps()[i] =
-            LoopStep<D>{labels[s[i].kind], s[i].d, s[i].a, s[i].b, s[i].j, s[i].j2, s[i].flag};
+        form->Steps()[i] = LoopStep<D>{
+            labels[s[i].kind],          s[i].d, s[i].a, s[i].b, s[i].j, s[i].j2, s[i].flag,
+            static_cast<V *>(s[i].cell)};
+    for (int i = 0; i < cells_.size; ++i) form->Cells()[i] = static_cast<V *>(cells_.data[i]);
     std::int32_t *w = form->Written();
     for (int v = 0; v <= pl_; ++v)
         if (written_[v]) *w++ = v;

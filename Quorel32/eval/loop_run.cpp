@@ -210,6 +210,26 @@ typename D::Value Exec(LoopForm<D> *form, typename D::Value *R, CompiledFormula 
         pending = true;
     }
     NEXT();
+    CASE(LoadCell) R[pc->d] = *pc->cell;
+    NEXT();
+    CASE(StoreCell) *pc->cell = R[pc->a];
+    NEXT();
+    CASE(IncCell) R[pc->d] = *pc->cell = A::Inc(*pc->cell);
+    NEXT();
+    CASE(DecCell) R[pc->d] = *pc->cell = A::Dec(*pc->cell);
+    NEXT();
+    CASE(CellInc) {
+        V v = *pc->cell;
+        R[pc->d] = v;
+        *pc->cell = A::Inc(v);
+    }
+    NEXT();
+    CASE(CellDec) {
+        V v = *pc->cell;
+        R[pc->d] = v;
+        *pc->cell = A::Dec(v);
+    }
+    NEXT();
     QUOREL_BINARY_OPS(BIN)
     QUOREL_BINARY_OPS(TEST)
     QUOREL_BINARY_OPS(LOOP)
@@ -259,10 +279,20 @@ bool LoopFormFits(const CompiledFormula *f, const typename D::Value *P) {
     const V *const R = static_cast<const V *>(f->values);
     const Operand pl = f->ints[ParamLast];
     if (P == R || pl < 0) return true;
-    const auto p = reinterpret_cast<std::uintptr_t>(P), r = reinterpret_cast<std::uintptr_t>(R);
-    const bool overlap = p < r + sizeof(V) * static_cast<std::uintptr_t>(f->ints[ValueCount]) &&
-                         r < p + sizeof(V) * static_cast<std::uintptr_t>(pl + 1);
-    return pl < kSwapMax && !overlap;
+    if (pl >= kSwapMax) return false;
+    // Parameters are copied in and out around the run: they may not share memory with
+    // the record's values or with a cell the form reads or writes in between.
+    const auto p = reinterpret_cast<std::uintptr_t>(P);
+    const std::uintptr_t end = p + sizeof(V) * static_cast<std::uintptr_t>(pl + 1);
+    auto inside = [&](const void *q, std::size_t n) {
+        const auto a = reinterpret_cast<std::uintptr_t>(q);
+        return a < end && p < a + n;
+    };
+    if (inside(R, sizeof(V) * static_cast<std::size_t>(f->ints[ValueCount]))) return false;
+    auto *form = static_cast<LoopForm<D> *>(f->loopForm);
+    for (std::int32_t k = 0; k < form->cells; ++k)
+        if (inside(form->Cells()[k], sizeof(V))) return false;
+    return true;
 }
 
 template <class D>

@@ -29,7 +29,13 @@ namespace quorel {
     X(Back)      /* a step of the budget, go to j */                                        \
     X(Jump)      /* go to j */                                                              \
     X(Continue)  /* an error pending: the result is R[a] (zero if a < 0); else as Back */   \
-    X(WhichFail) /* reports that no `which` condition held */
+    X(WhichFail) /* reports that no `which` condition held */                               \
+    X(LoadCell)  /* R[d] = *cell (a common or module variable) */                           \
+    X(StoreCell) /* *cell = R[a] */                                                         \
+    X(IncCell)   /* *cell += 1, then R[d] = *cell */                                        \
+    X(DecCell)                                                                              \
+    X(CellInc)   /* R[d] = *cell, then *cell += 1 */                                        \
+    X(CellDec)
 // clang-format on
 
 enum LoopHandler : int {
@@ -52,14 +58,18 @@ struct LoopStep {
     std::int32_t d, a, b;
     std::int32_t j, j2;
     std::int32_t flag;  // TestVal and LTest: also leave when an error is pending
+    typename D::Value *cell;
 };
 
+// Steps, then the cells the steps name, then the parameters they write.
 template <class D>
 struct alignas(16) LoopForm {
     std::int32_t count;    // steps
-    std::int32_t written;  // parameters the form writes, listed after the steps
+    std::int32_t cells;    // distinct cells
+    std::int32_t written;  // parameters written
     LoopStep<D> *Steps() { return reinterpret_cast<LoopStep<D> *>(this + 1); }
-    std::int32_t *Written() { return reinterpret_cast<std::int32_t *>(Steps() + count); }
+    typename D::Value **Cells() { return reinterpret_cast<typename D::Value **>(Steps() + count); }
+    std::int32_t *Written() { return reinterpret_cast<std::int32_t *>(Cells() + cells); }
 };
 
 // The runner's handler labels in LoopHandler order (numbers without computed goto).

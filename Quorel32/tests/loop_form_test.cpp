@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/formula.h"
@@ -40,15 +41,15 @@ class Gen {
     // A formula named `name` (of parameters x, y).
     std::string Formula(const std::string &name) {
         loops_ = 0;
-        return name + "(x, y : a, b, c, static, s) = " + Items(3);
+        return name + "(x, y : a, b, c, static, s : m, common, t) = " + Items(3);
     }
 
   private:
     int Pick(std::size_t n) { return static_cast<int>(rng_() % n); }
     const std::string &Of(const std::vector<std::string> &v) { return v[Pick(v.size())]; }
     std::string Var() {
-        static const char *const kVars[] = {"x", "y", "a", "b", "c", "s"};
-        return kVars[Pick(6)];
+        static const char *const kVars[] = {"x", "y", "a", "b", "c", "s", "m", "t"};
+        return kVars[Pick(8)];
     }
     std::string Expr(int depth) {
         switch (depth <= 0 ? Pick(2) : Pick(9)) {
@@ -150,7 +151,13 @@ void CompareRandomFormulas(const Lang &lang, Com com, Cal cal, const V (&args)[2
         void *ha = Compile<V>(com, text, ma), *hb = Compile<V>(com, text, mb);
         void *ca = Compile<V>(com, "(p, q) = f(&p, q) + p", ma);
         void *cb = Compile<V>(com, "(p, q) = f(&p, q) + p", mb);
-        if (!ha || !hb || !ca || !cb) continue;
+        // The module variable m of each copy's module and the common variable t they
+        // share: set before each run, read after it.
+        const char *const kSet = "(: : m, common, t) = m = 0.5, t = 3";
+        const char *const kGet = "(: : m, common, t) = m * 8 + t";
+        void *sa = Compile<V>(com, kSet, ma), *sb = Compile<V>(com, kSet, mb);
+        void *ga = Compile<V>(com, kGet, ma), *gb = Compile<V>(com, kGet, mb);
+        if (!ha || !hb || !ca || !cb || !sa || !sb || !ga || !gb) continue;
         auto *fa = static_cast<quorel::CompiledFormula *>(ha);
         auto *fb = static_cast<quorel::CompiledFormula *>(hb);
         if (!quorel::HasLoopForm(fa)) continue;
@@ -164,18 +171,21 @@ void CompareRandomFormulas(const Lang &lang, Com com, Cal cal, const V (&args)[2
             bool own = round == 2 || round == 3;  // the record's own slots as parameters
             if (own) std::memcpy(va, pa, sizeof pa), std::memcpy(vb, pb, sizeof pb);
             auto run = [&](void *h, V *p) {
+                cal(h == ha ? sa : sb, nullptr);
                 if (round == 3) cal(pend, nullptr);
                 V r = cal(round == 4 ? (h == ha ? ca : cb) : h, own ? nullptr : p);
-                return std::make_pair(r, TakeErr());
+                Err e = TakeErr();
+                return std::make_tuple(r, e, cal(h == ha ? ga : gb, nullptr));
             };
-            auto [ra, ea] = run(ha, pa);
-            auto [rb, eb] = run(hb, pb);
+            auto [ra, ea, vara] = run(ha, pa);
+            auto [rb, eb, varb] = run(hb, pb);
             SCOPED_TRACE(text + " round " + std::to_string(round));
             EXPECT_TRUE(SameBits(ra, rb));
             EXPECT_EQ(ea.type, eb.type);
             EXPECT_EQ(ea.name, eb.name);
             EXPECT_EQ(ea.handle == ha, eb.handle == hb);
             EXPECT_TRUE(SameBits(pa, pb));
+            EXPECT_TRUE(SameBits(vara, varb));
             for (int v = 0; v < vars; ++v) EXPECT_TRUE(SameBits(va[v], vb[v])) << "slot " << v;
             if (::testing::Test::HasFailure()) return;
         }
