@@ -768,7 +768,7 @@ typename D::Value FoldTiny(std::uint8_t op, int pushes, typename D::Value a, typ
     ints[DepLast] = OperandStart - 1;
     ints[DomainTag] = D::type;
     typename D::Value values[4] = {a, b, a, b};
-    CompiledFormula rec{code, ints, values, nullptr, nullptr, nullptr};
+    CompiledFormula rec{code, ints, values, nullptr, nullptr, nullptr, nullptr};
     ints[Self] = reinterpret_cast<Operand>(&rec);
     // The fragment calls nothing, so the bound on nested calls is not its business: a
     // host function deep in a recursion may compile too. Refused, it would fail the
