@@ -105,8 +105,9 @@ class Gen {
             case 6:
                 return depth > 0 ? "if(" + Cond(depth) + ", " + Items(depth - 1) + ")" : Expr(1);
             case 7:
-            case 8:
                 return Expr(depth);
+            case 8:
+                return Pick(6) ? Expr(depth) : "return(" + Expr(depth) + ")";
             case 9:
                 return "break()";
             default:
