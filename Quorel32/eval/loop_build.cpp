@@ -99,7 +99,6 @@ struct BuildStep {
     int kind, d, a, b;
     int j;  // code offset of the target until resolved, then a step index
     int j2, flag;
-    void *cell;
 };
 
 // Where an element of the evaluation stack is.
@@ -143,15 +142,15 @@ class Translator {
 
     int T(int d) const { return sb_ + d; }
     bool Emit(int kind, int d, int a = -1, int b = -1, int j = -1, int flag = 0) {
-        if (!steps_.Push(BuildStep{kind, d, a, b, j, -1, flag, nullptr})) return Oom();
+        if (!steps_.Push(BuildStep{kind, d, a, b, j, -1, flag})) return Oom();
         return true;
     }
     bool EmitCell(int kind, int d, int a, Operand cell) {
-        if (!Emit(kind, d, a)) return false;
-        steps_.data[Last()].cell = reinterpret_cast<void *>(cell);
-        for (int i = 0; i < cells_.size; ++i)
-            if (cells_.data[i] == steps_.data[Last()].cell) return true;
-        return cells_.Push(steps_.data[Last()].cell) || Oom();
+        void *p = reinterpret_cast<void *>(cell);
+        int k = 0;
+        while (k < cells_.size && cells_.data[k] != p) ++k;
+        if (k == cells_.size && !cells_.Push(p)) return Oom();
+        return Emit(kind, d, a, k);
     }
     bool Oom() {
         oom_ = true;
@@ -590,9 +589,8 @@ int Translator<D>::Finish(LoopForm<D> **out) {
     form->written = written;
     const void *const *labels = LoopHandlers<D>();
     for (int i = 0; i < steps_.size; ++i)
-        form->Steps()[i] = LoopStep<D>{
-            labels[s[i].kind],          s[i].d, s[i].a, s[i].b, s[i].j, s[i].j2, s[i].flag,
-            static_cast<V *>(s[i].cell)};
+        form->Steps()[i] =
+            LoopStep<D>{labels[s[i].kind], s[i].d, s[i].a, s[i].b, s[i].j, s[i].j2, s[i].flag};
     for (int i = 0; i < cells_.size; ++i) form->Cells()[i] = static_cast<V *>(cells_.data[i]);
     std::int32_t *w = form->Written();
     for (int v = 0; v <= pl_; ++v)

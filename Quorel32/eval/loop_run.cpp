@@ -92,6 +92,7 @@ typename D::Value Exec(LoopForm<D> *form, typename D::Value *R, CompiledFormula 
 #endif
     const LoopStep<D> *const base = form->Steps();
     const LoopStep<D> *pc = base;
+    V *const *const cells = form->Cells();
     bool pending = ErrPending();
     long long left = g.eval.run.left;
     V result = A::Zero();
@@ -210,24 +211,24 @@ typename D::Value Exec(LoopForm<D> *form, typename D::Value *R, CompiledFormula 
         pending = true;
     }
     NEXT();
-    CASE(LoadCell) R[pc->d] = *pc->cell;
+    CASE(LoadCell) R[pc->d] = *cells[pc->b];
     NEXT();
-    CASE(StoreCell) *pc->cell = R[pc->a];
+    CASE(StoreCell) * cells[pc->b] = R[pc->a];
     NEXT();
-    CASE(IncCell) R[pc->d] = *pc->cell = A::Inc(*pc->cell);
+    CASE(IncCell) R[pc->d] = *cells[pc->b] = A::Inc(*cells[pc->b]);
     NEXT();
-    CASE(DecCell) R[pc->d] = *pc->cell = A::Dec(*pc->cell);
+    CASE(DecCell) R[pc->d] = *cells[pc->b] = A::Dec(*cells[pc->b]);
     NEXT();
     CASE(CellInc) {
-        V v = *pc->cell;
+        V v = *cells[pc->b];
         R[pc->d] = v;
-        *pc->cell = A::Inc(v);
+        *cells[pc->b] = A::Inc(v);
     }
     NEXT();
     CASE(CellDec) {
-        V v = *pc->cell;
+        V v = *cells[pc->b];
         R[pc->d] = v;
-        *pc->cell = A::Dec(v);
+        *cells[pc->b] = A::Dec(v);
     }
     NEXT();
     QUOREL_BINARY_OPS(BIN)

@@ -8,7 +8,8 @@
 namespace quorel {
 
 // Steps without an operation family. R is the record's values array; a, b, d are
-// slots in it, j and j2 step indices.
+// slots in it, j and j2 step indices; a step on a cell names it by its place b in the
+// form's list of cells.
 // clang-format off
 #define QUOREL_LOOP_PLAIN(X)                                                                \
     X(End)       /* result R[a] */                                                          \
@@ -58,7 +59,6 @@ struct LoopStep {
     std::int32_t d, a, b;
     std::int32_t j, j2;
     std::int32_t flag;  // TestVal and LTest: also leave when an error is pending
-    typename D::Value *cell;
 };
 
 // Steps, then the cells the steps name, then the parameters they write.
