@@ -75,7 +75,8 @@ int Install(CompiledFormula *rec, int module) {
     // Variables and constants; the evaluation stack area stays zeroed.
     std::memcpy(rec->values, g.build.values[D::type - 1],
                 static_cast<std::size_t>(hdr[StackBase]) * sizeof(Value));
-    if (!AttachProgram<D>(rec) || !AttachLoopForm<D>(rec)) return Abandon(D::type, rec);
+    if (!AttachProgram<D>(rec)) return Abandon(D::type, rec);
+    AttachLoopForm<D>(rec);
     if (!LinkReferrers(rec)) return Abandon(D::type, rec);
     if (!AddLiveFormula(rec)) return Abandon(D::type, rec);
     if (!LinkFormula(D::type, rec, FormulaChainDeleter(D::type))) return Abandon(D::type, rec);

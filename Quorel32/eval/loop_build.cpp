@@ -539,6 +539,8 @@ int Translator<D>::Scan() {
         if (to < start_ || to >= len_ || c != kAt_[to] || i != opAt_[to]) return 0;
         if (labelOf_[to] < 0) labelOf_[to] = labelCount_++;
     }
+    // The defined flags of every target: beyond this the formula is left as it is.
+    if (static_cast<long long>(labelCount_) * depthCap_ > (1 << 22)) return 0;
     labels_ = qnew<Label>(static_cast<std::size_t>(labelCount_) + 1);
     masks_ = qnew<std::uint8_t>(static_cast<std::size_t>(labelCount_) * depthCap_ + 1);
     if (!labels_ || !masks_) return -1;
@@ -610,17 +612,10 @@ int Translator<D>::Run(LoopForm<D> **out) {
 }  // namespace
 
 template <class D>
-bool AttachLoopForm(CompiledFormula *f) {
+void AttachLoopForm(CompiledFormula *f) {
     LoopForm<D> *form = nullptr;
-    int r;
-    {
-        Translator<D> t(f);
-        r = t.Run(&form);
-    }
-    if (r < 0) return false;
-    if (r == 0) return true;
-    f->loopForm = form;
-    return true;
+    Translator<D> t(f);
+    if (t.Run(&form) > 0) f->loopForm = form;
 }
 
 void DetachLoopForm(CompiledFormula *f) {
@@ -628,8 +623,8 @@ void DetachLoopForm(CompiledFormula *f) {
     f->loopForm = nullptr;
 }
 
-template bool AttachLoopForm<IntDomain>(CompiledFormula *);
-template bool AttachLoopForm<RealDomain>(CompiledFormula *);
-template bool AttachLoopForm<ComplexDomain>(CompiledFormula *);
+template void AttachLoopForm<IntDomain>(CompiledFormula *);
+template void AttachLoopForm<RealDomain>(CompiledFormula *);
+template void AttachLoopForm<ComplexDomain>(CompiledFormula *);
 
 }  // namespace quorel

@@ -18,10 +18,11 @@
 
 namespace quorel {
 
-// Translates the formula when it qualifies and files its form. False only when memory
-// ran out; a formula that does not qualify simply keeps the general evaluator.
+// Translates the formula when it qualifies and gives it its form. A formula that does
+// not qualify, or whose form finds no memory, keeps the general evaluator: the form
+// only saves time, so its lack never fails a compile.
 template <class D>
-bool AttachLoopForm(CompiledFormula *f);
+void AttachLoopForm(CompiledFormula *f);
 
 // Drops the formula's form, if any; called before the record is freed.
 void DetachLoopForm(CompiledFormula *f);
