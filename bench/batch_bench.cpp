@@ -4,6 +4,8 @@
 // sharing one formula.
 //
 //   build/bench/batch_bench --benchmark_filter=Batch
+//
+// BM_BatchBaseline forces the baseline block runner where the processor has a wider one.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "Quorel32.h"
+#include "eval/block_job.h"
 #include "expr_set.h"
 
 #if HAVE_MUPARSER
@@ -88,6 +91,13 @@ void BM_BatchQuorel(benchmark::State &state) {
     if (state.thread_index() == 0) state.SetLabel(kExprs[state.range(0)].quorel);
 }
 
+// The same with the runner every x86-64 processor has, where a wider one exists.
+void BM_BatchBaseline(benchmark::State &state) {
+    quorel::ForceBaselineBlocks(true);
+    BM_BatchQuorel(state);
+    quorel::ForceBaselineBlocks(false);
+}
+
 #if HAVE_MUPARSER
 void BM_BatchMuparser(benchmark::State &state) {
     std::vector<double> xs = kPts.xs, ys = kPts.ys, out(kPoints);
@@ -141,6 +151,7 @@ void ExprArgs(benchmark::internal::Benchmark *b) {
 
 BENCHMARK(BM_BatchNative)->Apply(ExprArgs);
 BENCHMARK(BM_BatchQuorel)->Apply(ExprArgs);
+BENCHMARK(BM_BatchBaseline)->Apply(ExprArgs);
 #if HAVE_MUPARSER
 BENCHMARK(BM_BatchMuparser)->Apply(ExprArgs);
 #endif
