@@ -20,6 +20,7 @@
 // of the form is skipped. Nothing in a plain formula has effects, and a form that
 // counts for no point reports no failure, so skipping is invisible.
 #include <cstring>
+#include <string_view>
 
 #include "../base/runerr.h"
 #include "arith.h"
@@ -63,14 +64,80 @@ inline void MakeK(Row x, In a, double k, F f) {
     for (int j = 0; j < kBlock; ++j) x[j] = f(a[j], k);
 }
 template <class F>
+inline void MakeKP(Row x, double k, In a, F f) {
+    for (int j = 0; j < kBlock; ++j) x[j] = f(k, a[j]);
+}
+template <class F>
 inline void WithK(Row x, double k, F f) {
     for (int j = 0; j < kBlock; ++j) x[j] = f(x[j], k);
+}
+template <class F>
+inline void Map(Row x, In a, F f) {
+    for (int j = 0; j < kBlock; ++j) x[j] = f(a[j]);
 }
 inline void Fill(Row x, double k) {
     for (int j = 0; j < kBlock; ++j) x[j] = k;
 }
 inline void Copy(Row x, In a) {
     for (int j = 0; j < kBlock; ++j) x[j] = a[j];
+}
+
+inline Mask Bits(double d);
+
+// A call into the maths library costs far more than comparing bits, and grids repeat
+// a column's value along a row: a point whose operands have the bits of the point
+// before takes that point's value (the same bits in give the same bits out).
+template <class F>
+struct Memo1 {
+    F f;
+    bool have = false;
+    Mask a = 0;
+    double last = 0.0;
+    double operator()(double x) {
+        if (have && Bits(x) == a) return last;
+        have = true;
+        a = Bits(x);
+        return last = f(x);
+    }
+};
+template <class F>
+struct Memo2 {
+    F f;
+    bool have = false;
+    Mask a = 0, b = 0;
+    double last = 0.0;
+    double operator()(double x, double y) {
+        if (have && Bits(x) == a && Bits(y) == b) return last;
+        have = true;
+        a = Bits(x);
+        b = Bits(y);
+        return last = f(x, y);
+    }
+};
+
+// Intrinsics 47 to 58 and powers call the maths library.
+template <int C>
+constexpr bool kCalls = C >= 47 && C <= 58;
+constexpr bool IsPow(std::string_view op) {
+    return op == "Pow";
+}
+template <bool Call, class F>
+inline auto Unary(F f) {
+    if constexpr (Call)
+        return Memo1<F>{f};
+    else
+        return f;
+}
+template <bool Call, class F>
+inline auto Binary(F f) {
+    if constexpr (Call)
+        return Memo2<F>{f};
+    else
+        return f;
+}
+template <int C>
+inline auto Intr() {
+    return Unary<kCalls<C>>([](double a) { return A::Intr<C>(a); });
 }
 
 // Masks and picks work on the bits, so that compilers vectorize them (a double
@@ -158,6 +225,35 @@ inline void Swap(T *&a, T *&b) {
     b = t;
 }
 
+// A unary step applied to `a` (a parameter's block) into the new top `x`, which
+// saves copying the parameter first; false when `kind` is not a unary step.
+bool MapUnary(int kind, Row x, In a) {
+    switch (kind) {
+        case HNeg:
+            Map(x, a, [](double v) { return A::Neg(v); });
+            return true;
+        case HNot:
+            Map(x, a, [](double v) { return A::Not(v); });
+            return true;
+        case HSqr:
+            Map(x, a, [](double v) { return A::Mul(v, v); });
+            return true;
+            // clang-format off
+#define QUOREL_MAP_INTR(c)                                                               \
+        case HIntr + (c - OpIntrinsicBase - 1):                                         \
+            Map(x, a, Intr<c>());                                                       \
+            return true;
+        QUOREL_MAP_INTR(46) QUOREL_MAP_INTR(47) QUOREL_MAP_INTR(48) QUOREL_MAP_INTR(49)
+        QUOREL_MAP_INTR(50) QUOREL_MAP_INTR(51) QUOREL_MAP_INTR(52) QUOREL_MAP_INTR(53)
+        QUOREL_MAP_INTR(54) QUOREL_MAP_INTR(55) QUOREL_MAP_INTR(56) QUOREL_MAP_INTR(57)
+        QUOREL_MAP_INTR(58) QUOREL_MAP_INTR(59) QUOREL_MAP_INTR(60)
+#undef QUOREL_MAP_INTR
+            // clang-format on
+        default:
+            return false;
+    }
+}
+
 // One block of `m` points (the rest padding): `p[i]` is parameter i's block; `out`
 // receives the values.
 void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
@@ -243,7 +339,13 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
                 return;
             case HLoadP:
             case HPushP:
-                Copy(el[++d], p[st.i]);
+                // A unary step right after applies to this parameter (a jump never
+                // lands between the two).
+                if (MapUnary(kinds[n + 1], el[d + 1], p[st.i]))
+                    ++n;
+                else
+                    Copy(el[d + 1], p[st.i]);
+                ++d;
                 break;
             case HLoadK:
             case HPushK:
@@ -267,36 +369,36 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
                 Make(el[++d], p[st.i], p[st.i], [](double a, double b) { return A::Mul(a, b); });
                 break;
                 // clang-format off
+#define QUOREL_OP(fn) Binary<IsPow(#fn)>([](double a, double b) { return A::fn(a, b); })
 #define QUOREL_BLOCK_BINARY(fn)                                                          \
             case HBin_##fn:                                                             \
-                With(el[d - 1], x, [](double a, double b) { return A::fn(a, b); });      \
+                With(el[d - 1], x, QUOREL_OP(fn));                                      \
                 --d;                                                                    \
                 break;                                                                  \
             case HBinP_##fn:                                                            \
-                With(x, p[st.i], [](double a, double b) { return A::fn(a, b); });        \
+                With(x, p[st.i], QUOREL_OP(fn));                                        \
                 break;                                                                  \
             case HBinK_##fn:                                                            \
-                WithK(x, st.k, [](double a, double b) { return A::fn(a, b); });          \
+                WithK(x, st.k, QUOREL_OP(fn));                                          \
                 break;                                                                  \
             case HBinV_##fn:                                                            \
-                WithK(x, *st.cell, [](double a, double b) { return A::fn(a, b); });      \
+                WithK(x, *st.cell, QUOREL_OP(fn));                                      \
                 break;                                                                  \
             case HLoadPK_##fn:                                                          \
             case HPushPK_##fn:                                                          \
-                MakeK(el[++d], p[st.i], st.k, [](double a, double b) { return A::fn(a, b); }); \
+                MakeK(el[++d], p[st.i], st.k, QUOREL_OP(fn));                           \
                 break;                                                                  \
             case HLoadPP_##fn:                                                          \
             case HPushPP_##fn:                                                          \
-                Make(el[++d], p[st.i], p[st.j], [](double a, double b) { return A::fn(a, b); }); \
+                Make(el[++d], p[st.i], p[st.j], QUOREL_OP(fn));                         \
                 break;                                                                  \
             case HLoadKP_##fn:                                                          \
-            case HPushKP_##fn: {                                                        \
-                const double k = st.k;                                                  \
-                MakeK(el[++d], p[st.i], k, [](double a, double b) { return A::fn(b, a); }); \
-                break;                                                                  \
-            }
+            case HPushKP_##fn:                                                          \
+                MakeKP(el[++d], st.k, p[st.i], QUOREL_OP(fn));                          \
+                break;
             QUOREL_BINARY_OPS(QUOREL_BLOCK_BINARY)
 #undef QUOREL_BLOCK_BINARY
+#undef QUOREL_OP
 #define QUOREL_BLOCK_CHAIN(o2, o1)                                                       \
             case HChainPK_##o2##_##o1: {                                                \
                 const double k = st.k;                                                  \
@@ -322,7 +424,7 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
 #undef QUOREL_BLOCK_CHAIN
 #define QUOREL_BLOCK_INTR(c)                                                             \
             case HIntr + (c - OpIntrinsicBase - 1):                                     \
-                Apply(x, [](double a) { return A::Intr<c>(a); });                        \
+                Apply(x, Intr<c>());                                                    \
                 break;
             QUOREL_BLOCK_INTR(46) QUOREL_BLOCK_INTR(47) QUOREL_BLOCK_INTR(48)
             QUOREL_BLOCK_INTR(49) QUOREL_BLOCK_INTR(50) QUOREL_BLOCK_INTR(51)
