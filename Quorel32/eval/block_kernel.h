@@ -248,9 +248,8 @@ bool MapUnary(int kind, Row x, In a) {
         QUOREL_MAP_INTR(54) QUOREL_MAP_INTR(55) QUOREL_MAP_INTR(56) QUOREL_MAP_INTR(57)
         QUOREL_MAP_INTR(58) QUOREL_MAP_INTR(59) QUOREL_MAP_INTR(60)
 #undef QUOREL_MAP_INTR
-            // clang-format on
-        default:
-            return false;
+                // clang-format on
+                default : return false;
     }
 }
 
