@@ -1,5 +1,6 @@
 // The evaluate exports of the three domains.
 #include "../eval/evaluator.h"
+#include "../eval/program.h"
 #include "../eval/run_control.h"
 #include "../include/Quorel32.h"
 
@@ -14,7 +15,12 @@ QUOREL_API int QUOREL_CALL IntCal(void *hFor, int *para) {
 }
 
 QUOREL_API double QUOREL_CALL RealCal(void *hFor, double *para) {
-    return Evaluate<RealDomain>(static_cast<CompiledFormula *>(hFor), para);
+    // Plain formulas, the common case in a host's hot loop, run straight from here.
+    auto *f = static_cast<CompiledFormula *>(hFor);
+    if (f) [[likely]]
+        if (ProgramHead *p = PlainProgram<RealDomain>(f))
+            return RunPlain<RealDomain>(p, para ? para : static_cast<double *>(f->values));
+    return Evaluate<RealDomain>(f, para);
 }
 
 QUOREL_API QuorelComplex *QUOREL_CALL ComplexCal(QuorelComplex *result, void *hFor,

@@ -5,6 +5,7 @@
 #include "../eval/builtins.h"
 #include "../eval/destroy.h"
 #include "../eval/live_formulas.h"
+#include "../eval/native.h"
 #include "../eval/program.h"
 #include "../keys/keytree.h"
 #include "../registry/formula_lists.h"
@@ -76,7 +77,6 @@ QUOREL_API void QUOREL_CALL FreeQuorel(void) {
     DestroyList(DomainReal);
     DestroyList(DomainComplex);
     KeyFreeAll();
-    FreeProgramTable();
     FreeLiveFormulas();
     g.teardown = 1;
     FreeStacks();
@@ -90,6 +90,7 @@ QUOREL_API bool QUOREL_CALL InitQuorel(void) {
         return false;
     }
     g.runErr.errType = QUOREL_RUNERR_NONE;
+    ConfigureNative();
     RegisterTable(KeyIntFun, IntBuiltins());
     RegisterTable(KeyRealFun, RealBuiltins());
     RegisterTable(KeyComplexFun, ComplexBuiltins());

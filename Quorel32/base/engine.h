@@ -44,17 +44,9 @@ struct EnumState {
     int depth;
 };
 
-// Programs of plain formulas, keyed by record (eval/program.h): open addressing with
-// linear probing, at most half full.
-struct ProgramSlot {
-    const CompiledFormula *f;  // null: free
-    void *program;
-};
+// Programs of plain formulas (eval/program.h); each hangs off its record.
 struct ProgramTable {
-    ProgramSlot *slots;  // mask + 1 of them, null until the first program
-    std::size_t mask;
-    std::size_t count;
-    unsigned shift;  // pointer bits minus table bits
+    std::size_t count;  // programs alive
 };
 
 // Every installed formula record, so that a pointer can be told to be a live handle

@@ -20,6 +20,12 @@ struct CompiledFormula {
     void *values;        // variables, constants, outermost evaluation stack (domain element)
     CompiledFormula *prev;  // newer neighbour in its list
     CompiledFormula *next;  // older neighbour in its list
+    // Private to the engine, after the fields hosts may read: the straight-line
+    // program of a plain formula (eval/program.h), null for any other.
+    void *program;
+    // The register form of a formula with loops or conditions that calls nothing
+    // (eval/loop_form.h), or null.
+    void *loopForm;
 };
 
 // Header slots of `ints`.

@@ -9,6 +9,7 @@
 #include "../compiler/build_buffers.h"
 #include "../eval/destroy.h"
 #include "../eval/live_formulas.h"
+#include "../eval/loop_form.h"
 #include "../eval/program.h"
 #include "../keys/keytree.h"
 #include "../registry/formula_lists.h"
@@ -75,6 +76,7 @@ int Install(CompiledFormula *rec, int module) {
     std::memcpy(rec->values, g.build.values[D::type - 1],
                 static_cast<std::size_t>(hdr[StackBase]) * sizeof(Value));
     if (!AttachProgram<D>(rec)) return Abandon(D::type, rec);
+    AttachLoopForm<D>(rec);
     if (!LinkReferrers(rec)) return Abandon(D::type, rec);
     if (!AddLiveFormula(rec)) return Abandon(D::type, rec);
     if (!LinkFormula(D::type, rec, FormulaChainDeleter(D::type))) return Abandon(D::type, rec);

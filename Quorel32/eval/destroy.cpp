@@ -10,6 +10,7 @@
 #include "../registry/modules.h"
 #include "evaluator.h"
 #include "live_formulas.h"
+#include "loop_form.h"
 #include "program.h"
 
 namespace quorel {
@@ -124,6 +125,7 @@ void DestroyFormula(int domain, CompiledFormula *f) {
         FreeOwnLinks(f->ints);
     }
     DetachProgram(f);
+    DetachLoopForm(f);
     DropLiveFormula(f);
     qfree(f->code);
     qfree(f->ints);

@@ -10,6 +10,7 @@
 #include "dispatch.h"
 #include "eval_stack.h"
 #include "lastcross.h"
+#include "loop_form.h"
 #include "program.h"
 #include "run_control.h"
 
@@ -691,6 +692,22 @@ QUOREL_NOINLINE typename D::Value Outermost(CompiledFormula *f, typename D::Valu
     return Stopping() ? Arith<D>::Zero() : r;
 }
 
+// A formula with a register form, where it fits the parameter array: the activation
+// bound and the run scope as Run and Outermost keep them. False: the general
+// evaluator runs (and reports what there is to report).
+template <class D>
+QUOREL_NOINLINE bool RunForm(CompiledFormula *f, typename D::Value *para, typename D::Value &r) {
+    if (g.eval.activations >= kMaxActivations || !LoopFormFits<D>(f, para)) return false;
+    if (g.eval.run.active) {
+        r = RunLoopForm<D>(f, para);
+        return true;
+    }
+    RunScope scope;
+    r = RunLoopForm<D>(f, para);
+    if (Stopping()) r = Arith<D>::Zero();
+    return true;
+}
+
 // A formula calling a formula of its own domain. A running callee goes nested and
 // uses the arguments where they stand on the caller's stack, which stays valid
 // for the whole call; this is the in-place mode without the detour through the
@@ -699,7 +716,11 @@ template <class D>
 typename D::Value CallSameDomain(CompiledFormula *h, typename D::Value *args) {
     if (void *prog = FindProgram(h)) return RunProgram<D>(prog, args);
     if (h->ints[CodeStart] < 0) return Unusable<D>(h);
-    if (h->code[RunStateByte] == RunIdle) return Run<D, false>(h, args, nullptr);
+    if (h->code[RunStateByte] == RunIdle) {
+        typename D::Value r;
+        if (HasLoopForm(h) && RunForm<D>(h, args, r)) return r;
+        return Run<D, false>(h, args, nullptr);
+    }
     return EvaluateNested<D>(h, args, false);
 }
 
@@ -715,6 +736,8 @@ typename D::Value Evaluate(CompiledFormula *f, typename D::Value *para) {
     if (void *prog = FindProgram(f)) return RunProgram<D>(prog, para ? para : own);
     if (f->ints[CodeStart] < 0) return Unusable<D>(f);
     if (f->code[RunStateByte] == RunIdle) {
+        typename D::Value r;
+        if (HasLoopForm(f) && RunForm<D>(f, para ? para : own, r)) return r;
         if (!g.eval.run.active) return Outermost<D>(f, para ? para : own);
         return Run<D, false>(f, para ? para : own, nullptr);
     }
@@ -745,7 +768,7 @@ typename D::Value FoldTiny(std::uint8_t op, int pushes, typename D::Value a, typ
     ints[DepLast] = OperandStart - 1;
     ints[DomainTag] = D::type;
     typename D::Value values[4] = {a, b, a, b};
-    CompiledFormula rec{code, ints, values, nullptr, nullptr};
+    CompiledFormula rec{code, ints, values, nullptr, nullptr, nullptr, nullptr};
     ints[Self] = reinterpret_cast<Operand>(&rec);
     // The fragment calls nothing, so the bound on nested calls is not its business: a
     // host function deep in a recursion may compile too. Refused, it would fail the

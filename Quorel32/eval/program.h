@@ -19,9 +19,12 @@
 // stays on the stack while the later ones are tried, because a form where nothing
 // held gives that first condition's value, as the general evaluator does.
 //
-// Programs are found through a table keyed by the record, which leaves the record
-// and its arrays exactly as the compiler lays them out.
+// A record reaches its program through its private `program` field, so an
+// evaluation finds it with one load. The program's `entry` is what runs it: the
+// runner below, or native code once the formula has been evaluated often enough
+// (eval/native.h).
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -133,12 +136,26 @@ struct Step {
     };
 };
 
+// What every program starts with, whatever its domain.
+struct ProgramHead {
+    // Runs the program: typename D::Value (*)(void *program, typename D::Value *para).
+    // Replaced once, by native code, while other threads may be running the old one.
+    std::atomic<const void *> entry;
+    CompiledFormula *f;     // the record, named in a `which` report
+    int type;               // the domain
+    int depth;              // elements the stack holds at most, the top included
+    int count;              // steps
+    int nesting;            // `which` forms open at once at most (0: none)
+    std::atomic<int> runs;  // evaluations counted before native code is tried
+    void *native;           // native code and its constants, null when none
+    std::size_t nativeBytes;
+};
+
 template <class D>
-struct alignas(16) Program {
-    CompiledFormula *f;  // the record, named in a `which` report
-    int depth;           // elements the stack holds at most, the top included
-    int count;           // steps
-    int nesting;         // `which` forms open at once at most (0: none)
+using ProgramEntry = typename D::Value (*)(void *, typename D::Value *);
+
+template <class D>
+struct alignas(16) Program : ProgramHead {
     Step<D> *Steps() { return reinterpret_cast<Step<D> *>(this + 1); }
     // The handler number of each step, for runners that do not dispatch by address.
     std::uint16_t *Kinds() { return reinterpret_cast<std::uint16_t *>(Steps() + count); }
@@ -147,22 +164,23 @@ struct alignas(16) Program {
 // A run keeps stacks up to this depth on the C stack.
 inline constexpr int kLocalStackDepth = 48;
 
-inline std::size_t ProgramHash(const CompiledFormula *f, unsigned shift) {
-    constexpr std::uintptr_t kMul = sizeof(std::uintptr_t) == 8
-                                        ? static_cast<std::uintptr_t>(0x9E3779B97F4A7C15ull)
-                                        : static_cast<std::uintptr_t>(0x9E3779B9u);
-    return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(f) * kMul) >> shift);
-}
-
 // The program of a plain formula, or null.
 inline void *FindProgram(const CompiledFormula *f) {
-    const ProgramTable &t = g.programs;
-    if (t.count == 0) return nullptr;
-    for (std::size_t i = ProgramHash(f, t.shift);; i = (i + 1) & t.mask) {
-        const ProgramSlot &s = t.slots[i];
-        if (s.f == f) return s.program;
-        if (!s.f) return nullptr;
-    }
+    return f->program;
+}
+
+// The program of a plain formula of domain D, or null; `f` is not null.
+template <class D>
+inline ProgramHead *PlainProgram(const CompiledFormula *f) {
+    auto *p = static_cast<ProgramHead *>(f->program);
+    return p && p->type == D::type ? p : nullptr;
+}
+
+// Runs a plain formula's program with the host's parameter array.
+template <class D>
+inline typename D::Value RunPlain(ProgramHead *p, typename D::Value *para) {
+    auto run = reinterpret_cast<ProgramEntry<D>>(p->entry.load(std::memory_order_acquire));
+    return run(p, para);
 }
 
 // Translates the formula when it is plain and files its program. False only when
@@ -170,14 +188,8 @@ inline void *FindProgram(const CompiledFormula *f) {
 template <class D>
 bool AttachProgram(CompiledFormula *f);
 
-// Files a program for the formula; false when the table cannot grow.
-bool FileProgram(const CompiledFormula *f, void *program);
-
 // Drops the formula's program, if any; called before the record is freed.
-void DetachProgram(const CompiledFormula *f);
-
-// Frees the table itself once no formula is left.
-void FreeProgramTable();
+void DetachProgram(CompiledFormula *f);
 
 // Runs a program with the host's parameter array.
 template <class D>

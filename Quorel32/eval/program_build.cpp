@@ -4,6 +4,7 @@
 
 #include "../base/alloc.h"
 #include "arith.h"
+#include "native.h"
 #include "program.h"
 
 namespace quorel {
@@ -313,7 +314,7 @@ bool AttachProgram(CompiledFormula *f) {
                         (sizeof(Step<D>) + sizeof(std::uint16_t)) * static_cast<std::size_t>(count);
     void *block = qalloc(bytes);
     if (!block) return false;
-    auto *prog = new (block) Program<D>;
+    auto *prog = new (block) Program<D>();  // zeroed: no native code yet
     Step<D> *steps = prog->Steps();
     int *stepAt = nullptr;
     OpenForm *forms = nullptr;
@@ -337,6 +338,7 @@ bool AttachProgram(CompiledFormula *f) {
         return true;
     }
     prog->f = f;
+    prog->type = D::type;
     prog->depth = depth;
     prog->count = n;
     prog->nesting = nesting;
@@ -350,11 +352,19 @@ bool AttachProgram(CompiledFormula *f) {
     }
     qfree(stepAt);
     qfree(forms);
-    if (!FileProgram(f, prog)) {
-        qfree(block);
-        return false;
-    }
+    prog->entry.store(FirstEntry<D>(prog), std::memory_order_relaxed);
+    f->program = prog;
+    ++g.programs.count;
     return true;
+}
+
+void DetachProgram(CompiledFormula *f) {
+    auto *prog = static_cast<ProgramHead *>(f->program);
+    if (!prog) return;
+    FreeNative(prog);
+    qfree(prog);
+    f->program = nullptr;
+    --g.programs.count;
 }
 
 template bool AttachProgram<IntDomain>(CompiledFormula *);
