@@ -4,6 +4,9 @@
 // sharing one formula.
 //
 //   build/bench/batch_bench --benchmark_filter=Batch
+//
+// BM_BatchBaseline forces the baseline block runner where the processor has a wider one;
+// BM_Scattered* take points where no value repeats.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "Quorel32.h"
+#include "eval/block_job.h"
 #include "expr_set.h"
 
 #if HAVE_MUPARSER
@@ -29,17 +33,21 @@ using exprset::kExprs;
 
 constexpr int kPoints = 1000;
 
-// The points: the grid the single-evaluation benchmark walks, in rows.
+// The points: the grid the single-evaluation benchmark walks, in rows (x repeats
+// along a row); and as many scattered over the same ranges, no value repeated.
 struct Points {
     std::vector<double> xs, ys;
-    Points() {
+    explicit Points(bool scattered) {
         for (int k = 0; k < kPoints; ++k) {
-            xs.push_back(-3.1 + (k / 32) * 0.21);
-            ys.push_back(0.7 + (k % 32) * 0.13);
+            double gx = (k / 32) * 0.21, gy = (k % 32) * 0.13;
+            double sx = 6.3 * (k * 0.6180339887 - static_cast<int>(k * 0.6180339887));
+            double sy = 4.0 * (k * 0.4142135623 - static_cast<int>(k * 0.4142135623));
+            xs.push_back(-3.1 + (scattered ? sx : gx));
+            ys.push_back(0.7 + (scattered ? sy : gy));
         }
     }
 };
-const Points kPts;
+const Points kGrid(false), kScattered(true);
 
 void PerPoint(benchmark::State &state) {
     state.counters["per_point"] =
@@ -47,7 +55,8 @@ void PerPoint(benchmark::State &state) {
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_BatchNative(benchmark::State &state) {
+template <const Points &kPts>
+void Native(benchmark::State &state) {
     auto *fn = kExprs[state.range(0)].native;
     benchmark::DoNotOptimize(fn);  // called through the pointer, as a host's callback
     std::vector<double> out(kPoints);
@@ -70,7 +79,8 @@ struct Compiled {
 };
 
 // Every thread has its own results; all share the formula.
-void BM_BatchQuorel(benchmark::State &state) {
+template <const Points &kPts>
+void Quorel(benchmark::State &state) {
     static void *h;
     if (state.thread_index() == 0) {
         InitQuorel();
@@ -88,9 +98,16 @@ void BM_BatchQuorel(benchmark::State &state) {
     if (state.thread_index() == 0) state.SetLabel(kExprs[state.range(0)].quorel);
 }
 
+// The same with the runner every x86-64 processor has, where a wider one exists.
+void BM_BatchBaseline(benchmark::State &state) {
+    quorel::ForceBaselineBlocks(true);
+    Quorel<kGrid>(state);
+    quorel::ForceBaselineBlocks(false);
+}
+
 #if HAVE_MUPARSER
 void BM_BatchMuparser(benchmark::State &state) {
-    std::vector<double> xs = kPts.xs, ys = kPts.ys, out(kPoints);
+    std::vector<double> xs = kGrid.xs, ys = kGrid.ys, out(kPoints);
     mu::Parser p;
     p.DefineVar("x", xs.data());
     p.DefineVar("y", ys.data());
@@ -105,7 +122,7 @@ void BM_BatchMuparser(benchmark::State &state) {
 #endif
 
 // The batch must give what one evaluation per point gives, to the bit.
-bool CheckBatch() {
+bool CheckBatch(const Points &kPts) {
     InitQuorel();
     bool ok = true;
     for (int i = 0; i < kExprCount; ++i) {
@@ -139,12 +156,15 @@ void ExprArgs(benchmark::internal::Benchmark *b) {
 
 }  // namespace
 
-BENCHMARK(BM_BatchNative)->Apply(ExprArgs);
-BENCHMARK(BM_BatchQuorel)->Apply(ExprArgs);
+BENCHMARK(Native<kGrid>)->Name("BM_BatchNative")->Apply(ExprArgs);
+BENCHMARK(Quorel<kGrid>)->Name("BM_BatchQuorel")->Apply(ExprArgs);
+BENCHMARK(BM_BatchBaseline)->Apply(ExprArgs);
 #if HAVE_MUPARSER
 BENCHMARK(BM_BatchMuparser)->Apply(ExprArgs);
 #endif
-BENCHMARK(BM_BatchQuorel)
+BENCHMARK(Native<kScattered>)->Name("BM_ScatteredNative")->Apply(ExprArgs);
+BENCHMARK(Quorel<kScattered>)->Name("BM_ScatteredQuorel")->Apply(ExprArgs);
+BENCHMARK(Quorel<kGrid>)
     ->Name("BM_BatchThreads")
     ->Apply(ExprArgs)
     ->Threads(1)
@@ -160,7 +180,7 @@ int main(int argc, char **argv) {
         execv("/proc/self/exe", argv);
     }
 #endif
-    if (!CheckBatch()) return 1;
+    if (!CheckBatch(kGrid) || !CheckBatch(kScattered)) return 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -131,30 +131,26 @@ class Translator {
     Translator(const Translator &) = delete;
     Translator &operator=(const Translator &) = delete;
 
-    // 1: translated; 0: not translatable; -1: out of memory.
-    int Run(LoopForm<D> **out);
+    // The form, or null when the formula does not qualify or memory ran out.
+    LoopForm<D> *Run();
 
   private:
-    int Scan();
+    bool Scan();
     bool Walk();
     bool Instruction(int off);
-    int Finish(LoopForm<D> **out);
+    bool Control(int off);
+    LoopForm<D> *Finish();
 
     int T(int d) const { return sb_ + d; }
     bool Emit(int kind, int d, int a = -1, int b = -1, int j = -1, int flag = 0) {
-        if (!steps_.Push(BuildStep{kind, d, a, b, j, -1, flag})) return Oom();
-        return true;
+        return steps_.Push(BuildStep{kind, d, a, b, j, -1, flag});
     }
     bool EmitCell(int kind, int d, int a, Operand cell) {
         void *p = reinterpret_cast<void *>(cell);
         int k = 0;
         while (k < cells_.size && cells_.data[k] != p) ++k;
-        if (k == cells_.size && !cells_.Push(p)) return Oom();
+        if (k == cells_.size && !cells_.Push(p)) return false;
         return Emit(kind, d, a, k);
-    }
-    bool Oom() {
-        oom_ = true;
-        return false;
     }
     int Last() const { return steps_.size - 1; }
     bool Push(Elem e) {
@@ -195,7 +191,6 @@ class Translator {
     Grow<void *> cells_;  // distinct cells named
     int barrier_ = 0;     // first step of the current block
     bool dead_ = false;
-    bool oom_ = false;
 };
 
 // Puts element d into its own stack slot.
@@ -331,74 +326,12 @@ bool Translator<D>::Enter(int off) {
     return true;
 }
 
+// Comma lists, tests, jumps and the ends of forms.
 template <class D>
-bool Translator<D>::Instruction(int off) {
+bool Translator<D>::Control(int off) {
     const std::uint8_t op = code_[off];
     const Operand *o = ints_ + opAt_[off];
-    auto var = [&](Operand v) { return v >= 0 && v < vc_ ? static_cast<int>(v) : -1; };
     switch (op) {
-        case OpEnd: {
-            dead_ = true;
-            if (top_ < 0) return Emit(LEndZero, -1);
-            if (!st_[top_].defined) return false;
-            return Emit(LEnd, -1, st_[top_].slot);
-        }
-        case OpPushConst:
-            if (kAt_[off] < vc_ || kAt_[off] >= sb_) return false;
-            return Push(Elem{kAt_[off], -1, false, true});
-        case OpPushVar: {
-            int v = var(o[0]);
-            return v >= 0 && Push(Elem{v, -1, true, true});
-        }
-        case OpStoreVar: {
-            int v = var(o[0]);
-            if (v < 0 || top_ < 0) return false;
-            Elem &e = st_[top_];
-            if (!e.defined) return false;
-            bool named = false;
-            for (int d = 0; d < top_; ++d) named = named || (st_[d].var && st_[d].slot == v);
-            if (!named && e.producer == Last() && e.producer >= barrier_ && e.slot == T(top_) &&
-                steps_.data[e.producer].kind != LPostInc &&
-                steps_.data[e.producer].kind != LPostDec) {
-                // s = s + i: the operation writes the variable itself.
-                steps_.data[e.producer].d = v;
-                if (v <= pl_) written_[v] = true;
-                st_[top_] = Elem{v, -1, true, true};
-                return true;
-            }
-            if (e.slot == v) return Write(v);
-            e.producer = -1;
-            return Write(v) && Emit(LCopy, v, st_[top_].slot);
-        }
-        case OpPushCommon:
-            return top_ + 1 < depthCap_ && EmitCell(LLoadCell, T(top_ + 1), -1, o[0]) &&
-                   Push(Temp(top_ + 1, Last()));
-        case OpIncCommon:
-        case OpDecCommon:
-        case OpCommonInc:
-        case OpCommonDec: {
-            static const int kKinds[] = {LIncCell, LDecCell, 0, 0, LCellInc, LCellDec};
-            return top_ + 1 < depthCap_ &&
-                   EmitCell(kKinds[op - OpIncCommon], T(top_ + 1), -1, o[0]) &&
-                   Push(Temp(top_ + 1, Last()));
-        }
-        case OpStoreCommon:
-            if (top_ < 0 || !st_[top_].defined) return false;
-            st_[top_].producer = -1;
-            return EmitCell(LStoreCell, -1, st_[top_].slot, o[0]);
-        case OpIncVar:
-        case OpDecVar: {
-            int v = var(o[0]);
-            return v >= 0 && Write(v) && Emit(op == OpIncVar ? LInc : LDec, v, v) &&
-                   Push(Elem{v, -1, true, true});
-        }
-        case OpVarInc:
-        case OpVarDec: {
-            int v = var(o[0]);
-            if (v < 0 || top_ + 1 >= depthCap_ || !Write(v)) return false;
-            return Emit(op == OpVarInc ? LPostInc : LPostDec, T(top_ + 1), v) &&
-                   Push(Temp(top_ + 1, Last()));
-        }
         case OpCommaList:
         case OpWhichDefault: {
             int k = static_cast<int>(o[0]);
@@ -480,6 +413,81 @@ bool Translator<D>::Instruction(int off) {
             return true;
         }
         default:
+            return false;
+    }
+}
+
+// Pushes, stores and operations.
+template <class D>
+bool Translator<D>::Instruction(int off) {
+    const std::uint8_t op = code_[off];
+    const Operand *o = ints_ + opAt_[off];
+    auto var = [&](Operand v) { return v >= 0 && v < vc_ ? static_cast<int>(v) : -1; };
+    if (op >= OpCommaList && op <= OpWhichDefault) return Control(off);
+    switch (op) {
+        case OpEnd: {
+            dead_ = true;
+            if (top_ < 0) return Emit(LEndZero, -1);
+            if (!st_[top_].defined) return false;
+            return Emit(LEnd, -1, st_[top_].slot);
+        }
+        case OpPushConst:
+            if (kAt_[off] < vc_ || kAt_[off] >= sb_) return false;
+            return Push(Elem{kAt_[off], -1, false, true});
+        case OpPushVar: {
+            int v = var(o[0]);
+            return v >= 0 && Push(Elem{v, -1, true, true});
+        }
+        case OpStoreVar: {
+            int v = var(o[0]);
+            if (v < 0 || top_ < 0) return false;
+            Elem &e = st_[top_];
+            if (!e.defined) return false;
+            bool named = false;
+            for (int d = 0; d < top_; ++d) named = named || (st_[d].var && st_[d].slot == v);
+            if (!named && e.producer == Last() && e.producer >= barrier_ && e.slot == T(top_) &&
+                steps_.data[e.producer].kind != LPostInc &&
+                steps_.data[e.producer].kind != LPostDec) {
+                // s = s + i: the operation writes the variable itself.
+                steps_.data[e.producer].d = v;
+                if (v <= pl_) written_[v] = true;
+                st_[top_] = Elem{v, -1, true, true};
+                return true;
+            }
+            if (e.slot == v) return Write(v);
+            e.producer = -1;
+            return Write(v) && Emit(LCopy, v, st_[top_].slot);
+        }
+        case OpPushCommon:
+            return top_ + 1 < depthCap_ && EmitCell(LLoadCell, T(top_ + 1), -1, o[0]) &&
+                   Push(Temp(top_ + 1, Last()));
+        case OpIncCommon:
+        case OpDecCommon:
+        case OpCommonInc:
+        case OpCommonDec: {
+            static const int kKinds[] = {LIncCell, LDecCell, 0, 0, LCellInc, LCellDec};
+            return top_ + 1 < depthCap_ &&
+                   EmitCell(kKinds[op - OpIncCommon], T(top_ + 1), -1, o[0]) &&
+                   Push(Temp(top_ + 1, Last()));
+        }
+        case OpStoreCommon:
+            if (top_ < 0 || !st_[top_].defined) return false;
+            st_[top_].producer = -1;
+            return EmitCell(LStoreCell, -1, st_[top_].slot, o[0]);
+        case OpIncVar:
+        case OpDecVar: {
+            int v = var(o[0]);
+            return v >= 0 && Write(v) && Emit(op == OpIncVar ? LInc : LDec, v, v) &&
+                   Push(Elem{v, -1, true, true});
+        }
+        case OpVarInc:
+        case OpVarDec: {
+            int v = var(o[0]);
+            if (v < 0 || top_ + 1 >= depthCap_ || !Write(v)) return false;
+            return Emit(op == OpVarInc ? LPostInc : LPostDec, T(top_ + 1), v) &&
+                   Push(Temp(top_ + 1, Last()));
+        }
+        default:
             break;
     }
     if (op >= OpAdd && op <= OpOr) {
@@ -501,31 +509,31 @@ bool Translator<D>::Instruction(int off) {
 // Operand and constant cursors of every instruction, and the jump targets; the code
 // must be laid out in the order the cursors advance, which every jump confirms.
 template <class D>
-int Translator<D>::Scan() {
+bool Translator<D>::Scan() {
     pl_ = static_cast<int>(ints_[ParamLast]);
     vc_ = static_cast<int>(ints_[VarCount]);
     sb_ = static_cast<int>(ints_[StackBase]);
     depthCap_ = static_cast<int>(ints_[ValueCount] - ints_[StackBase]);
     start_ = static_cast<int>(ints_[CodeStart]);
     len_ = static_cast<int>(ints_[CodeLength]);
-    if (start_ < 0 || start_ >= len_ || depthCap_ < 1 || FindProgram(f_)) return 0;
+    if (start_ < 0 || start_ >= len_ || depthCap_ < 1 || FindProgram(f_)) return false;
     const std::size_t n = static_cast<std::size_t>(len_);
     opAt_ = qnew<int>(n);
     kAt_ = qnew<int>(n);
     labelOf_ = qnew<int>(n);
     st_ = qnew<Elem>(static_cast<std::size_t>(depthCap_) + 1);
     written_ = qnew<bool>(static_cast<std::size_t>(pl_ + 2));
-    if (!opAt_ || !kAt_ || !labelOf_ || !st_ || !written_) return -1;
+    if (!opAt_ || !kAt_ || !labelOf_ || !st_ || !written_) return false;
     int o = OperandStart, k = vc_;
     for (int off = start_; off < len_; ++off) {
         opAt_[off] = o;
         kAt_[off] = k;
         labelOf_[off] = -1;
         int count = OperandCount(code_[off], D::intrinsicCount);
-        if (count < 0) return 0;
+        if (count < 0) return false;
         if (code_[off] == OpPushConst) ++k;
         o += count;
-        if (o > ints_[IntCount]) return 0;
+        if (o > ints_[IntCount]) return false;
     }
     for (int off = start_; off < len_; ++off) {
         int t = TargetOperand(code_[off]);
@@ -536,16 +544,16 @@ int Translator<D>::Scan() {
             ops[code_[off] == OpIfTest || code_[off] == OpWhileTest || code_[off] == OpWhichTest
                     ? 2
                     : 3];
-        if (to < start_ || to >= len_ || c != kAt_[to] || i != opAt_[to]) return 0;
+        if (to < start_ || to >= len_ || c != kAt_[to] || i != opAt_[to]) return false;
         if (labelOf_[to] < 0) labelOf_[to] = labelCount_++;
     }
     // The defined flags of every target: beyond this the formula is left as it is.
-    if (static_cast<long long>(labelCount_) * depthCap_ > (1 << 22)) return 0;
+    if (static_cast<long long>(labelCount_) * depthCap_ > (1 << 22)) return false;
     labels_ = qnew<Label>(static_cast<std::size_t>(labelCount_) + 1);
     masks_ = qnew<std::uint8_t>(static_cast<std::size_t>(labelCount_) * depthCap_ + 1);
-    if (!labels_ || !masks_) return -1;
+    if (!labels_ || !masks_) return false;
     for (int l = 0; l < labelCount_; ++l) labels_[l] = Label{-1, -1, l * depthCap_};
-    return 1;
+    return true;
 }
 
 template <class D>
@@ -559,12 +567,12 @@ bool Translator<D>::Walk() {
 }
 
 template <class D>
-int Translator<D>::Finish(LoopForm<D> **out) {
+LoopForm<D> *Translator<D>::Finish() {
     BuildStep *s = steps_.data;
     for (int i = 0; i < steps_.size; ++i) {
         if (!Jumps(s[i].kind)) continue;
         int l = labelOf_[s[i].j];
-        if (l < 0 || labels_[l].step < 0 || labels_[l].step >= steps_.size) return 0;
+        if (l < 0 || labels_[l].step < 0 || labels_[l].step >= steps_.size) return nullptr;
         s[i].j = labels_[l].step;
     }
     // A back-edge to a `while` test tests again itself: one dispatch per round less.
@@ -584,7 +592,7 @@ int Translator<D>::Finish(LoopForm<D> **out) {
                         sizeof(void *) * static_cast<std::size_t>(cells_.size) +
                         sizeof(std::int32_t) * static_cast<std::size_t>(written);
     auto *form = static_cast<LoopForm<D> *>(qalloc(bytes));
-    if (!form) return -1;
+    if (!form) return nullptr;
     using V = typename D::Value;
     form->count = steps_.size;
     form->cells = cells_.size;
@@ -597,25 +605,20 @@ int Translator<D>::Finish(LoopForm<D> **out) {
     std::int32_t *w = form->Written();
     for (int v = 0; v <= pl_; ++v)
         if (written_[v]) *w++ = v;
-    *out = form;
-    return 1;
+    return form;
 }
 
 template <class D>
-int Translator<D>::Run(LoopForm<D> **out) {
-    int r = Scan();
-    if (r <= 0) return r;
-    if (!Walk()) return oom_ ? -1 : 0;
-    return Finish(out);
+LoopForm<D> *Translator<D>::Run() {
+    return Scan() && Walk() ? Finish() : nullptr;
 }
 
 }  // namespace
 
 template <class D>
 void AttachLoopForm(CompiledFormula *f) {
-    LoopForm<D> *form = nullptr;
     Translator<D> t(f);
-    if (t.Run(&form) > 0) f->loopForm = form;
+    f->loopForm = t.Run();
 }
 
 void DetachLoopForm(CompiledFormula *f) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/formula.h"
+#include "eval/block_job.h"
 #include "eval_text_util.h"
 
 using namespace evaltext;
@@ -71,16 +72,38 @@ class Batch : public EvalText {
     }
 };
 
+// Every formula through the widest runner the processor has and through the baseline one.
 TEST_F(Batch, GeneratedFormulasMatchRealCalBitForBit) {
     std::mt19937 rng(1313);
-    for (int round = 0; round < 400; ++round) {
-        std::string text = "(x,y,z)=" + Gen(rng, 1 + static_cast<int>(rng() % 5));
-        void *h = RealF(text, NextPrivateModule());
-        ASSERT_NE(h, nullptr) << text;
-        static const int sizes[] = {0, 1, 2, 7, 300, 1100};
-        Compare(h, sizes[round % 6], rng, text);
-        DeleteFor(2, h);
+    for (bool baseline : {false, true}) {
+        quorel::ForceBaselineBlocks(baseline);
+        for (int round = 0; round < 400; ++round) {
+            std::string text = "(x,y,z)=" + Gen(rng, 1 + static_cast<int>(rng() % 5));
+            void *h = RealF(text, NextPrivateModule());
+            ASSERT_NE(h, nullptr) << text;
+            static const int sizes[] = {0, 1, 2, 7, 300, 1100};
+            Compare(h, sizes[round % 6], rng, text);
+            DeleteFor(2, h);
+        }
     }
+    quorel::ForceBaselineBlocks(false);
+}
+
+// Results may overwrite a column: every point still reads its own parameters.
+TEST_F(Batch, ResultsMayTakeTheirColumnsPlace) {
+    void *h = RealF("(x,y)=which(x>y, x*x-y, y-x)+x/y", NextPrivateModule());
+    ASSERT_NE(h, nullptr);
+    const int n = 300;
+    std::vector<double> xs(n), ys(n), want(n);
+    for (int k = 0; k < n; ++k) {
+        xs[k] = k * 0.37 - 40;
+        ys[k] = 3.5 - k * 0.11;
+        double para[2] = {xs[k], ys[k]};
+        want[k] = RealCal(h, para);
+    }
+    const double *cols[] = {xs.data(), ys.data()};
+    ASSERT_EQ(RealCalBatch(h, n, cols, ys.data()), 0);
+    for (int k = 0; k < n; ++k) ASSERT_TRUE(SameBits(ys[k], want[k])) << k;
 }
 
 TEST_F(Batch, FormulasThatAreNotPlainRunPointByPoint) {
