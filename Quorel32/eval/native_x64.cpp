@@ -114,7 +114,9 @@ class Emitter {
           poolFix_(pool),
           jumpFix_(jumps),
           stepAt_(stepAt),
-          targetDepth_(targetDepth) {}
+          targetDepth_(targetDepth),
+          poolCap_(4 * p->count),
+          jumpCap_(p->count + 1) {}
 
     std::size_t Run();
 
@@ -149,7 +151,9 @@ class Emitter {
             Byte(0xC0 | (reg & 7) << 3 | (o.x & 7));
         } else if (o.m.pool >= 0) {
             Byte(0x05 | (reg & 7) << 3);
-            poolFix_[nPool_++] = Fixup{n_, n_ + 4 + (imm >= 0 ? 1 : 0), o.m.pool};
+            if (nPool_ < poolCap_)
+                poolFix_[nPool_] = Fixup{n_, n_ + 4 + (imm >= 0 ? 1 : 0), o.m.pool};
+            ++nPool_;
             U32(0);
         } else {
             Byte(0x80 | (reg & 7) << 3 | (o.m.base & 7));
@@ -175,7 +179,8 @@ class Emitter {
         } else {
             Byte(0xE9);
         }
-        jumpFix_[nJump_++] = Fixup{n_, n_ + 4, step};
+        if (nJump_ < jumpCap_) jumpFix_[nJump_] = Fixup{n_, n_ + 4, step};
+        ++nJump_;
         U32(0);
     }
 
@@ -228,6 +233,7 @@ class Emitter {
     int nPool_ = 0, nJump_ = 0;
     std::size_t *stepAt_;
     int *targetDepth_;
+    int poolCap_, jumpCap_;
     double consts_[2 * 1024];
     int nConst_ = 0;
     int para_ = kParaArg;
@@ -543,7 +549,7 @@ std::size_t Emitter::Run() {
         std::memcpy(&bits, &consts_[i], 8);
         U64(bits), U64(0);
     }
-    if (n_ > cap_) return 0;
+    if (n_ > cap_ || nPool_ > poolCap_ || nJump_ > jumpCap_) return 0;
     for (int i = 0; i < nPool_; ++i)
         Patch32(poolFix_[i].at, static_cast<std::int64_t>(pool + 16 * poolFix_[i].target) -
                                     static_cast<std::int64_t>(poolFix_[i].end));
@@ -563,8 +569,9 @@ std::size_t NativeBound(const Program<RealDomain> *p) {
 
 std::size_t EmitNative(Program<RealDomain> *p, std::uint8_t *out, std::size_t cap) {
     const std::size_t count = static_cast<std::size_t>(p->count);
-    // Per step at most three pool references and one jump.
-    auto *pool = new (std::nothrow) Fixup[3 * count + 4];
+    // Per step at most four pool references (k & x: the constant, two tests against
+    // zero and the mask of 1.0) and one jump.
+    auto *pool = new (std::nothrow) Fixup[4 * count];
     auto *jumps = new (std::nothrow) Fixup[count + 1];
     auto *stepAt = new (std::nothrow) std::size_t[count + 1];
     auto *targetDepth = new (std::nothrow) int[count + 1];

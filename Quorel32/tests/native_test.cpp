@@ -93,6 +93,22 @@ TEST_F(Native, AgreesWithRunnerAndEvaluatorToTheBit) {
     EXPECT_GT(natives, 1400);  // nearly every program is translated
 }
 
+// Constants fused with a logical operation make the most constant references a step
+// can have; a long chain of them still gets its code.
+TEST_F(Native, LongChainsOfConstantLogic) {
+    if (!quorel::NativeAvailable()) GTEST_SKIP() << "no native code here";
+    std::string text = "(x, y) = (2 & x)";
+    for (int i = 0; i < 60; ++i) text += i % 2 ? " | (0 & y)" : " | (3 & x)";
+    void *h = RealF(text, NextPrivateModule());
+    ASSERT_TRUE(quorel::MakeNative(Head(h)));
+    double p[2] = {0, 1};
+    EXPECT_EQ(RealCal(h, p), 0.0);
+    p[0] = -0.0 / 1;
+    EXPECT_EQ(RealCal(h, p), 0.0);
+    p[0] = std::nan("");
+    EXPECT_EQ(RealCal(h, p), 1.0);
+}
+
 TEST_F(Native, WhichWithoutDefaultReportsAndGivesTheFirstCondition) {
     if (!quorel::NativeAvailable()) GTEST_SKIP() << "no native code here";
     void *h = RealF("(x, y) = 1 + which(x - y, 10, x, 20) * 2", NextPrivateModule());
