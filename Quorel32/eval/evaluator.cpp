@@ -752,7 +752,7 @@ QUOREL_NOINLINE bool RunForm(CompiledFormula *f, typename D::Value *para, typena
 // engine-wide copy flag.
 template <class D>
 typename D::Value CallSameDomain(CompiledFormula *h, typename D::Value *args) {
-    if (void *prog = FindProgram(h)) return RunProgram<D>(prog, args);
+    if (void *prog = FindProgram(h)) return RunPlain<D>(static_cast<ProgramHead *>(prog), args);
     if (h->ints[CodeStart] < 0) return Unusable<D>(h);
     if (h->code[RunStateByte] == RunIdle) {
         typename D::Value r;
@@ -771,7 +771,8 @@ typename D::Value Evaluate(CompiledFormula *f, typename D::Value *para) {
     // Without an array the formula's own parameter slots serve, as at the outermost
     // call the host's array usually is those slots.
     auto *own = static_cast<typename D::Value *>(f->values);
-    if (void *prog = FindProgram(f)) return RunProgram<D>(prog, para ? para : own);
+    if (void *prog = FindProgram(f))
+        return RunPlain<D>(static_cast<ProgramHead *>(prog), para ? para : own);
     if (f->ints[CodeStart] < 0) return Unusable<D>(f);
     if (f->code[RunStateByte] == RunIdle) {
         typename D::Value r;
