@@ -42,12 +42,13 @@ void Expect(bool ok, const char *what) {
     std::abort();
 }
 
-// Equal to the bit, except that any two NaNs agree: which NaN an operation on two of
-// them passes on depends on the order the C++ compiler picked for its operands, and
-// the compiled paths differ in that.
+// Equal to the bit, except that any two NaNs agree: which NaN an addition or a
+// product of two NaNs passes on depends on the operand order the C++ compiler picked
+// in each path, and so differs between compilers.
 bool Same(double a, double b) {
     return (a != a && b != b) || std::memcmp(&a, &b, sizeof a) == 0;
 }
+
 bool Same(int a, int b) {
     return a == b;
 }
