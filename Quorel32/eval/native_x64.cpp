@@ -243,13 +243,22 @@ class Emitter {
 };
 
 void Emitter::Arith(int opcode, const Opnd &a, const Opnd &b) {
-    // Which operand's NaN comes through when both are NaN depends on the order: the
-    // runner's compiled steps add and multiply into the top, so this code does too.
-    bool commutes = opcode == AddSd || opcode == MulSd;
-    if (a.reg && a.x == 0) {
+    // Where both operands are NaN, the one in the destination comes through. The
+    // instruction code adds and multiplies into its right operand, so this code does
+    // too; a difference and a quotient keep the left one there, as everywhere.
+    if (opcode == AddSd || opcode == MulSd) {
+        if (b.reg && b.x == 0) {
+            Sse(F2, opcode, 0, a);
+        } else if (a.reg && a.x == 0) {
+            Load(kScratch, b);
+            Sse(F2, opcode, kScratch, a);
+            Load(0, Xmm(kScratch));
+        } else {
+            Load(0, b);
+            Sse(F2, opcode, 0, a);
+        }
+    } else if (a.reg && a.x == 0) {
         Sse(F2, opcode, 0, b);
-    } else if (b.reg && b.x == 0 && commutes) {
-        Sse(F2, opcode, 0, a);
     } else if (b.reg && b.x == 0) {
         int t = a.reg ? a.x : kScratch;  // a register operand is a popped level
         Load(t, a);
@@ -350,10 +359,11 @@ bool Emitter::Chain(int kind, const quorel::Step<RealDomain> &s) {
         auto form = static_cast<ChainForm>(inner % ChainForms);
         Opnd x = form == ChainKP ? Const(s.k) : Param(s.i);
         Opnd y = form == ChainPK ? Const(s.k) : form == ChainPP ? Param(s.j) : Param(s.i);
-        Load(kScratch, x);
-        Sse(F2, op1, kScratch, y);
+        bool commutes = op1 == AddSd || op1 == MulSd;  // the right operand as destination
+        Load(kScratch, commutes ? y : x);
+        Sse(F2, op1, kScratch, commutes ? x : y);
     }
-    Sse(F2, op2, 0, Xmm(kScratch));
+    Arith(op2, Xmm(0), Xmm(kScratch));
     return true;
 }
 
