@@ -65,7 +65,7 @@ struct Cold {
 // out once per loop: the in-place frame's size, the variable count (where the stack
 // and the constants begin) and the end of the automatic variables.
 struct NestedCold : Cold {
-    Operand frame, vc, autoEnd;
+    Operand frame = 0, vc = 0, autoEnd = 0;
 };
 
 struct Cursor {
@@ -201,10 +201,10 @@ inline typename D::Value Apply(unsigned k, typename D::Value a, typename D::Valu
 // what the end restores; the end reads nothing the call path wrote just before it,
 // so a return does not wait on the chain of calls and returns that came first.
 template <class D>
-QUOREL_INLINE bool SelfCall(NestedCold &cold, typename D::Value *Vs, Operand pl,
-                            const std::uint8_t *&pc, const Operand *&op,
-                            const typename D::Value *&kc, typename D::Value *&top,
-                            typename D::Value &tos, typename D::Value *&P, typename D::Value *&F) {
+QUOREL_INLINE bool SelfCall(NestedCold &cold, Operand pl, const std::uint8_t *&pc,
+                            const Operand *&op, const typename D::Value *&kc,
+                            typename D::Value *&top, typename D::Value &tos, typename D::Value *&P,
+                            typename D::Value *volatile &F, typename D::Value *volatile &Vs) {
     using V = typename D::Value;
     const Operand *const in = cold.ints;
     const int depth = g.eval.selfCallsUsed;
@@ -219,13 +219,14 @@ QUOREL_INLINE bool SelfCall(NestedCold &cold, typename D::Value *Vs, Operand pl,
     g.eval.selfCalls[depth] = {pc, op + 2, kc, P, F, used};
     g.eval.selfCallsUsed = depth + 1;
     P = args;
-    F = static_cast<V *>(st.data) + used - pl - 1;
+    V *const frame = static_cast<V *>(st.data) + used - pl - 1;
+    F = frame;
     st.used = static_cast<int>(used + size);
-    for (Operand v = pl + 1, end = cold.autoEnd; v < end; ++v) F[v] = V{};
+    for (Operand v = pl + 1, end = cold.autoEnd; v < end; ++v) frame[v] = V{};
     std::uint8_t *const cd = cold.code;
     cd[RunStateByte] = RunNested;
     const Operand vc = cold.vc;
-    V *const S = F + vc;
+    V *const S = frame + vc;
     cold.S = S;
     pc = cd + in[CodeStart];
     op = in + OperandStart;
@@ -245,7 +246,7 @@ QUOREL_INLINE bool SelfCall(NestedCold &cold, typename D::Value *Vs, Operand pl,
 // jump needs besides is read from the record when that instruction runs, so a short
 // expression does not pay for machinery it never uses.
 template <class D, bool Nested>
-typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Value *F) {
+typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Value *Fin) {
     using A = Arith<D>;
     using V = typename D::Value;
     if constexpr (!Nested) {
@@ -258,7 +259,15 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
     const Operand *const ints = f->ints;
     std::uint8_t *const code = f->code;
     V *const Vs = static_cast<V *>(f->values);
+    // A recursion pushes parameters and constants all the time but seldom touches an
+    // automatic or static variable or jumps: its loop reads where those live from
+    // memory (volatile), which leaves the compiler a register for the constant
+    // cursor. Kept in memory instead, every constant waited for the cursor's store by
+    // the constant before.
+    using Home = std::conditional_t<Nested, V *volatile, V *>;
+    Home F = Fin;
     if constexpr (!Nested) F = Vs;
+    Home vsHome = Vs;
     const Operand pl = ints[ParamLast];
     const Operand sf = Nested ? ints[StaticFirst] : 0;  // the outermost never needs it
     V *const S = Nested ? F + ints[VarCount] : Vs + ints[StackBase];
@@ -285,15 +294,15 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
     V tos = A::Zero();
     auto var = [&](Operand v) {
         if constexpr (Nested)
-            return v <= pl ? P + v : v < sf ? F + v : Vs + v;
+            return v <= pl ? P + v : v < sf ? F + v : vsHome + v;
         else
             return v <= pl ? P + v : Vs + v;
     };
     auto cell = [](Operand p) { return reinterpret_cast<V *>(p); };
     // Copy-back entries resolve variables like the loop does. In the outermost
     // activation F is the record's own array, so the automatic bound does not matter.
-    auto frame = [&] { return Frame<D>{P, F, Vs, pl, Nested ? sf : cold.ints[StaticFirst]}; };
-#define JUMP(t, k, i) (pc = cold.code + (t), kc = Vs + (k), op = cold.ints + (i))
+    auto frame = [&] { return Frame<D>{P, F, vsHome, pl, Nested ? sf : cold.ints[StaticFirst]}; };
+#define JUMP(t, k, i) (pc = cold.code + (t), kc = vsHome + (k), op = cold.ints + (i))
 // After the stack was cut; an emptied stack has no top to mirror.
 #define RELOAD()                        \
     do {                                \
@@ -436,7 +445,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             QUOREL_UNUSED_LABEL;
             STEP();
             if constexpr (Nested) {
-                if (SelfCall<D>(cold, Vs, pl, pc, op, kc, top, tos, P, F)) goto L_dispatch;
+                if (SelfCall<D>(cold, pl, pc, op, kc, top, tos, P, F, vsHome)) goto L_dispatch;
             }
             CALL(CallFormula<D, D>)
             vmbreak;
@@ -635,8 +644,9 @@ L_done:
             StackOf(D::type).used = r.saved;
             V *const args = P;
             P = static_cast<V *>(r.P);
-            F = static_cast<V *>(r.F);
-            cold.S = F + cold.vc;
+            V *const callerF = static_cast<V *>(r.F);
+            F = callerF;
+            cold.S = callerF + cold.vc;
             kc = static_cast<const V *>(r.kc);
             pc = r.pc;
             op = r.op;
