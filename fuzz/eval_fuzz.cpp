@@ -205,12 +205,17 @@ double QUOREL_CALL Host(int m, double *x, CallerInfo *) {
     if (!s || hostDepth > 1 || s->formulas.empty()) return v;
     ++hostDepth;
     Formula &f = s->formulas[s->in.Pick(static_cast<int>(s->formulas.size()))];
-    switch (s->in.Pick(5)) {
+    switch (s->in.Pick(6)) {
         case 0:
             Run(f, v, 1.0);
             break;
         case 4:
             RunBatch(f, v, 1 + s->in.Pick(3));
+            break;
+        case 5:
+            // The engine is in use further up: it must refuse to be torn down.
+            if (InitQuorel()) std::abort();
+            FreeQuorel();
             break;
         case 1:
             Delete(f);
