@@ -17,16 +17,20 @@ constexpr int kLocalParams = 16;
 // parameter array the host fills afresh for every point: a formula that assigns to
 // its parameters does not pass the change on to the next point. The batch is one
 // evaluation for InterruptQuorel and each point one for SetRunLimit; once stopped,
-// the point and all after it are 0.
+// the point and all after it are 0. A batch that a host function starts during an
+// evaluation is part of that evaluation, and its points count against its limit:
+// restarting the budget there would let an endless loop that calls such a host
+// function run forever.
 void EachPoint(CompiledFormula *f, int n, const double *const *columns, double *results,
                double *para) {
     const int count = static_cast<int>(f->ints[ParamLast]) + 1;
     const double *slots = static_cast<const double *>(f->values);
+    const bool outermost = !g.eval.run.active;
     RunScope scope;
     int k = 0;
     for (; k < n; ++k) {
         for (int i = 0; i < count; ++i) para[i] = columns && columns[i] ? columns[i][k] : slots[i];
-        RestartBudget();
+        if (outermost) RestartBudget();
         results[k] = Evaluate<RealDomain>(f, para);
         if (Stopping()) break;
     }
