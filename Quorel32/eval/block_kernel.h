@@ -84,16 +84,23 @@ inline void Copy(Row x, In a) {
 
 inline Mask Bits(double d);
 
-// A call into the maths library costs far more than comparing bits, and grids repeat
-// a column's value along a row: a point whose operands have the bits of the point
-// before takes that point's value (the same bits in give the same bits out).
+// A call into the maths library costs far more than comparing bits, so calls are
+// made only where they count: inside a `which` form, only for the points that the
+// pair, condition or default being evaluated counts for (`live`; null: all); the
+// others keep their operand, a value nothing reads. And grids repeat a column's value
+// along a row: a point whose operands have the bits of the point before takes that
+// point's value (the same bits in give the same bits out). The helpers call these in
+// point order, one call per point.
 template <class F>
 struct Memo1 {
     F f;
+    const Mask *live;
+    int j = 0;
     bool have = false;
     Mask a = 0;
     double last = 0.0;
     double operator()(double x) {
+        if (live && !live[j++]) return x;
         if (have && Bits(x) == a) return last;
         have = true;
         a = Bits(x);
@@ -103,10 +110,13 @@ struct Memo1 {
 template <class F>
 struct Memo2 {
     F f;
+    const Mask *live;
+    int j = 0;
     bool have = false;
     Mask a = 0, b = 0;
     double last = 0.0;
     double operator()(double x, double y) {
+        if (live && !live[j++]) return x;
         if (have && Bits(x) == a && Bits(y) == b) return last;
         have = true;
         a = Bits(x);
@@ -122,22 +132,22 @@ constexpr bool IsPow(std::string_view op) {
     return op == "Pow";
 }
 template <bool Call, class F>
-inline auto Unary(F f) {
+inline auto Unary(const Mask *live, F f) {
     if constexpr (Call)
-        return Memo1<F>{f};
+        return Memo1<F>{f, live};
     else
         return f;
 }
 template <bool Call, class F>
-inline auto Binary(F f) {
+inline auto Binary(const Mask *live, F f) {
     if constexpr (Call)
-        return Memo2<F>{f};
+        return Memo2<F>{f, live};
     else
         return f;
 }
 template <int C>
-inline auto Intr() {
-    return Unary<kCalls<C>>([](double a) { return A::Intr<C>(a); });
+inline auto Intr(const Mask *live) {
+    return Unary<kCalls<C>>(live, [](double a) { return A::Intr<C>(a); });
 }
 
 // Masks and picks work on the bits, so that compilers vectorize them (a double
@@ -227,7 +237,7 @@ inline void Swap(T *&a, T *&b) {
 
 // A unary step applied to `a` (a parameter's block) into the new top `x`, which
 // saves copying the parameter first; false when `kind` is not a unary step.
-bool MapUnary(int kind, Row x, In a) {
+bool MapUnary(int kind, Row x, In a, const Mask *live) {
     switch (kind) {
         case HNeg:
             Map(x, a, [](double v) { return A::Neg(v); });
@@ -241,7 +251,7 @@ bool MapUnary(int kind, Row x, In a) {
             // clang-format off
 #define QUOREL_MAP_INTR(c)                                                               \
         case HIntr + (c - OpIntrinsicBase - 1):                                         \
-            Map(x, a, Intr<c>());                                                       \
+            Map(x, a, Intr<c>(live));                                                       \
             return true;
         QUOREL_MAP_INTR(46) QUOREL_MAP_INTR(47) QUOREL_MAP_INTR(48) QUOREL_MAP_INTR(49)
         QUOREL_MAP_INTR(50) QUOREL_MAP_INTR(51) QUOREL_MAP_INTR(52) QUOREL_MAP_INTR(53)
@@ -273,6 +283,7 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
     for (int n = 0;; ++n) {
         const Step<RealDomain> &st = steps[n];
         double *x = el[d];
+        const Mask *live = level >= 0 ? forms[level].now : nullptr;
         switch (kinds[n]) {
             case HTestKeep: {  // the first condition, on top
                 BlockForm &f = forms[++level];
@@ -340,7 +351,7 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
             case HPushP:
                 // A unary step right after applies to this parameter (a jump never
                 // lands between the two).
-                if (MapUnary(kinds[n + 1], el[d + 1], p[st.i]))
+                if (MapUnary(kinds[n + 1], el[d + 1], p[st.i], live))
                     ++n;
                 else
                     Copy(el[d + 1], p[st.i]);
@@ -368,7 +379,7 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
                 Make(el[++d], p[st.i], p[st.i], [](double a, double b) { return A::Mul(a, b); });
                 break;
                 // clang-format off
-#define QUOREL_OP(fn) Binary<IsPow(#fn)>([](double a, double b) { return A::fn(a, b); })
+#define QUOREL_OP(fn) Binary<IsPow(#fn)>(live, [](double a, double b) { return A::fn(a, b); })
 #define QUOREL_BLOCK_BINARY(fn)                                                          \
             case HBin_##fn:                                                             \
                 With(el[d - 1], x, QUOREL_OP(fn));                                      \
@@ -423,7 +434,7 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
 #undef QUOREL_BLOCK_CHAIN
 #define QUOREL_BLOCK_INTR(c)                                                             \
             case HIntr + (c - OpIntrinsicBase - 1):                                     \
-                Apply(x, Intr<c>());                                                    \
+                Apply(x, Intr<c>(live));                                                    \
                 break;
             QUOREL_BLOCK_INTR(46) QUOREL_BLOCK_INTR(47) QUOREL_BLOCK_INTR(48)
             QUOREL_BLOCK_INTR(49) QUOREL_BLOCK_INTR(50) QUOREL_BLOCK_INTR(51)
