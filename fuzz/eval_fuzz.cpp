@@ -4,6 +4,9 @@
 // host functions call back into the engine. Generated formulas terminate: loops count a
 // variable nothing else assigns, recursion is bounded by its argument, formulas call
 // only formulas compiled before them, and the odd endless loop meets the run limit.
+// Formulas with a fast way to run are checked against the general evaluator as they
+// are compiled (twin_check.h), and real ones are also run past native code's warm-up
+// and over many points at once while host functions change things underneath.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "Quorel32.h"
+#include "twin_check.h"
 
 namespace {
 
@@ -41,6 +45,8 @@ struct Session {
     std::vector<std::string> constants;  // real host constants, maybe deleted since
     int loopDepth = 0;
 };
+
+constexpr long long kRunLimit = 20000;
 
 Session *current = nullptr;
 int hostDepth = 0;
@@ -168,6 +174,22 @@ void Run(const Formula &f, double x, double y) {
     }
 }
 
+// Past the warm-up after which a plain real formula runs native code.
+void Repeat(const Formula &f, double x, double y, int times) {
+    if (f.handle && !twin::Plain(f.handle)) times = 2;  // no warm-up; maybe long loops
+    for (int k = 0; k < times && f.handle; ++k) Run(f, x + k % 3, y);
+}
+
+// Many points at once; a NULL column keeps the formula's own slot.
+void RunBatch(const Formula &f, double x, int n) {
+    if (!f.handle || f.domain != 2) return;
+    if (!twin::Plain(f.handle)) n %= 4;  // point by point, maybe to the step limit
+    std::vector<double> xs(n), out(n);
+    for (int k = 0; k < n; ++k) xs[k] = x + k % 5;
+    const double *columns[2] = {xs.data(), nullptr};
+    RealCalBatch(f.handle, n, columns, out.data());
+}
+
 // Deletes the formula as a host would and forgets its handle when the engine let go.
 void Delete(Formula &f) {
     if (!f.handle) return;
@@ -183,9 +205,17 @@ double QUOREL_CALL Host(int m, double *x, CallerInfo *) {
     if (!s || hostDepth > 1 || s->formulas.empty()) return v;
     ++hostDepth;
     Formula &f = s->formulas[s->in.Pick(static_cast<int>(s->formulas.size()))];
-    switch (s->in.Pick(4)) {
+    switch (s->in.Pick(6)) {
         case 0:
             Run(f, v, 1.0);
+            break;
+        case 4:
+            RunBatch(f, v, 1 + s->in.Pick(3));
+            break;
+        case 5:
+            // The engine is in use further up: it must refuse to be torn down.
+            if (InitQuorel()) std::abort();
+            FreeQuorel();
             break;
         case 1:
             Delete(f);
@@ -226,6 +256,8 @@ void Compile(Session &s, int domain) {
     }
     if (r != 0) return;
     if (!IsFor(f.name.c_str(), f.domain, f.module, f.handle, f.para, 1)) std::abort();
+    std::string twinText = "t" + text.substr(1);
+    twin::Check(domain, twinText.c_str(), f.module, f.handle, f.para, s.in.Byte(), kRunLimit);
     s.formulas.push_back(f);
 }
 
@@ -267,9 +299,19 @@ void Step(Session &s) {
             break;
         case 3:
         case 4:
-            if (!s.formulas.empty())
-                Run(s.formulas[s.in.Pick(static_cast<int>(s.formulas.size()))], s.in.Pick(8),
-                    s.in.Pick(8) - 2);
+            if (!s.formulas.empty()) {
+                const Formula &f = s.formulas[s.in.Pick(static_cast<int>(s.formulas.size()))];
+                switch (s.in.Pick(4)) {
+                    case 0:
+                        Repeat(f, s.in.Pick(8), s.in.Pick(8) - 2, 70);
+                        break;
+                    case 1:
+                        RunBatch(f, s.in.Pick(8), s.in.Pick(200));
+                        break;
+                    default:
+                        Run(f, s.in.Pick(8), s.in.Pick(8) - 2);
+                }
+            }
             break;
         case 5: {
             std::string name = "h" + std::to_string(s.functions.size());
@@ -307,7 +349,7 @@ void Step(Session &s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (!InitQuorel()) return 0;
-    SetRunLimit(20000);
+    SetRunLimit(kRunLimit);
     Session s{{data, size}};
     current = &s;
     for (int steps = 0; steps < 64 && !s.in.Done(); ++steps) Step(s);

@@ -13,8 +13,8 @@ struct SelfReturn {
     const std::uint8_t *pc;   // at the call's copy-back markers
     const std::intptr_t *op;  // at its copy-back operands
     const void *kc;
-    void *args, *P, *F;
-    int saved;  // evaluation stack usage before the callee's frame
+    void *P, *F;  // the caller's parameters and automatic variables
+    int saved;    // evaluation stack usage before the callee's frame
 };
 constexpr int kSelfCallMax = 1024;
 

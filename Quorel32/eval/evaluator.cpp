@@ -61,6 +61,13 @@ struct Cold {
     void *S;  // stack base
 };
 
+// A nested loop's, with what a recursive call of the running formula repeats, worked
+// out once per loop: the in-place frame's size, the variable count (where the stack
+// and the constants begin) and the end of the automatic variables.
+struct NestedCold : Cold {
+    Operand frame = 0, vc = 0, autoEnd = 0;
+};
+
 struct Cursor {
     const std::uint8_t *pc;
     const Operand *op;
@@ -188,34 +195,43 @@ inline typename D::Value Apply(unsigned k, typename D::Value a, typename D::Valu
 // caller's place kept in the engine's table until the callee's OpEnd. Anything
 // unusual (another formula, an unusable one, a full evaluation stack, a full table)
 // is left to the general call path, which reports what has to be reported: then
-// nothing has changed and the result is false.
+// nothing has changed and the result is false. The loop runs inside EvaluateNested,
+// whose activation already holds the stack's nested count, so the frames taken here
+// need not count themselves for a resize to wait for them. The caller's record is
+// what the end restores; the end reads nothing the call path wrote just before it,
+// so a return does not wait on the chain of calls and returns that came first.
 template <class D>
-QUOREL_INLINE bool SelfCall(volatile Cold &cold, typename D::Value *Vs, Operand pl, Operand sf,
-                            const std::uint8_t *&pc, const Operand *&op,
-                            const typename D::Value *&kc, typename D::Value *&top,
-                            typename D::Value &tos, typename D::Value *&P, typename D::Value *&F) {
+QUOREL_INLINE bool SelfCall(NestedCold &cold, Operand pl, const std::uint8_t *&pc,
+                            const Operand *&op, const typename D::Value *&kc,
+                            typename D::Value *&top, typename D::Value &tos, typename D::Value *&P,
+                            typename D::Value *volatile &F, typename D::Value *volatile &Vs) {
     using V = typename D::Value;
     const Operand *const in = cold.ints;
+    const int depth = g.eval.selfCallsUsed;
     if (reinterpret_cast<CompiledFormula *>(op[0]) != cold.f || in[CodeStart] < 0 ||
-        g.eval.selfCallsUsed >= kSelfCallMax)
+        depth >= kSelfCallMax)
         return false;
     EvalStack &st = StackOf(D::type);
-    Operand size = in[VarCount] - pl + (in[ValueCount] - in[StackBase]) + 1;
-    if (static_cast<long long>(st.used) + size >= st.max) return false;
+    const int used = st.used;
+    const Operand size = cold.frame;
+    if (static_cast<long long>(used) + size >= st.max) return false;
     V *args = top - op[1];
-    g.eval.selfCalls[g.eval.selfCallsUsed++] = {pc, op + 2, kc, args, P, F, st.used};
+    g.eval.selfCalls[depth] = {pc, op + 2, kc, P, F, used};
+    g.eval.selfCallsUsed = depth + 1;
     P = args;
-    F = static_cast<V *>(st.data) + st.used - pl - 1;
-    st.used += static_cast<int>(size);
-    ++st.nestedDepth;
-    ZeroAutomatics(F, pl, sf, in[VarCount]);
+    V *const frame = static_cast<V *>(st.data) + used - pl - 1;
+    F = frame;
+    st.used = static_cast<int>(used + size);
+    for (Operand v = pl + 1, end = cold.autoEnd; v < end; ++v) frame[v] = V{};
     std::uint8_t *const cd = cold.code;
     cd[RunStateByte] = RunNested;
-    cold.S = F + in[VarCount];
+    const Operand vc = cold.vc;
+    V *const S = frame + vc;
+    cold.S = S;
     pc = cd + in[CodeStart];
     op = in + OperandStart;
-    kc = Vs + in[VarCount];
-    top = static_cast<V *>(cold.S) - 1;
+    kc = Vs + vc;
+    top = S - 1;
     tos = Arith<D>::Zero();
     return true;
 }
@@ -230,7 +246,7 @@ QUOREL_INLINE bool SelfCall(volatile Cold &cold, typename D::Value *Vs, Operand 
 // jump needs besides is read from the record when that instruction runs, so a short
 // expression does not pay for machinery it never uses.
 template <class D, bool Nested>
-typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Value *F) {
+typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Value *Fin) {
     using A = Arith<D>;
     using V = typename D::Value;
     if constexpr (!Nested) {
@@ -243,7 +259,15 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
     const Operand *const ints = f->ints;
     std::uint8_t *const code = f->code;
     V *const Vs = static_cast<V *>(f->values);
+    // A recursion pushes parameters and constants all the time but seldom touches an
+    // automatic or static variable or jumps: its loop reads where those live from
+    // memory (volatile), which leaves the compiler a register for the constant
+    // cursor. Kept in memory instead, every constant waited for the cursor's store by
+    // the constant before.
+    using Home = std::conditional_t<Nested, V *volatile, V *>;
+    Home F = Fin;
     if constexpr (!Nested) F = Vs;
+    Home vsHome = Vs;
     const Operand pl = ints[ParamLast];
     const Operand sf = Nested ? ints[StaticFirst] : 0;  // the outermost never needs it
     V *const S = Nested ? F + ints[VarCount] : Vs + ints[StackBase];
@@ -256,21 +280,29 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
     // What only calls, jumps and the end need is read from memory (volatile keeps
     // the compiler from pinning it in registers), so the registers go to the
     // cursors that every instruction moves.
-    volatile Cold cold{f, ints, code, S};
+    // A nested loop (recursion) reads them on every call and return: there the
+    // compiler may keep them where it likes.
+    std::conditional_t<Nested, NestedCold, volatile Cold> cold{f, ints, code, S};
+    if constexpr (Nested) {
+        const Operand vc = ints[VarCount];
+        cold.frame = vc - pl + (ints[ValueCount] - ints[StackBase]) + 1;
+        cold.vc = vc;
+        cold.autoEnd = sf < vc ? sf : vc;
+    }
 #define STACK() static_cast<V *>(cold.S)
     V *top = S - 1;
     V tos = A::Zero();
     auto var = [&](Operand v) {
         if constexpr (Nested)
-            return v <= pl ? P + v : v < sf ? F + v : Vs + v;
+            return v <= pl ? P + v : v < sf ? F + v : vsHome + v;
         else
             return v <= pl ? P + v : Vs + v;
     };
     auto cell = [](Operand p) { return reinterpret_cast<V *>(p); };
     // Copy-back entries resolve variables like the loop does. In the outermost
     // activation F is the record's own array, so the automatic bound does not matter.
-    auto frame = [&] { return Frame<D>{P, F, Vs, pl, Nested ? sf : cold.ints[StaticFirst]}; };
-#define JUMP(t, k, i) (pc = cold.code + (t), kc = Vs + (k), op = cold.ints + (i))
+    auto frame = [&] { return Frame<D>{P, F, vsHome, pl, Nested ? sf : cold.ints[StaticFirst]}; };
+#define JUMP(t, k, i) (pc = cold.code + (t), kc = vsHome + (k), op = cold.ints + (i))
 // After the stack was cut; an emptied stack has no top to mirror.
 #define RELOAD()                        \
     do {                                \
@@ -332,6 +364,7 @@ typename D::Value Run(CompiledFormula *f, typename D::Value *P, typename D::Valu
         PUSH_OR_APPLY(b);                                   \
     } while (0)
     QUOREL_JUMP_TABLE(jump);
+    constexpr std::uint8_t kOwnCall = OpCallIntFor + (D::type - DomainInt);
 #define INTR(c) vmintrinsic(c, *top = tos = A::template Intr<c>(tos))
 
 L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
@@ -362,6 +395,10 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 ++pc;
                 goto L_which_test;
             }
+            if (Nested && *pc == kOwnCall) {  // f(n-1) in a recursion
+                ++pc;
+                goto L_call_own;
+            }
             vmbreak;
             vmcase(OpPushCommon) {
                 V b = *cell(*op++);
@@ -387,28 +424,30 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
             vmcase(OpStoreCommon) * cell(*op++) = tos;
             vmbreak;
             vmcase(OpCallIntFor) {
+                if (Nested && D::type == DomainInt) goto L_call_own;
                 STEP();
-                if constexpr (Nested && D::type == DomainInt) {
-                    if (SelfCall<D>(cold, Vs, pl, sf, pc, op, kc, top, tos, P, F)) goto L_dispatch;
-                }
                 CALL(CallFormula<D, IntDomain>)
             }
             vmbreak;
             vmcase(OpCallRealFor) {
+                if (Nested && D::type == DomainReal) goto L_call_own;
                 STEP();
-                if constexpr (Nested && D::type == DomainReal) {
-                    if (SelfCall<D>(cold, Vs, pl, sf, pc, op, kc, top, tos, P, F)) goto L_dispatch;
-                }
                 CALL(CallFormula<D, RealDomain>)
             }
             vmbreak;
             vmcase(OpCallComplexFor) {
+                if (Nested && D::type == DomainComplex) goto L_call_own;
                 STEP();
-                if constexpr (Nested && D::type == DomainComplex) {
-                    if (SelfCall<D>(cold, Vs, pl, sf, pc, op, kc, top, tos, P, F)) goto L_dispatch;
-                }
                 CALL(CallFormula<D, ComplexDomain>)
             }
+            vmbreak;
+        L_call_own:  // a formula of this loop's own domain, maybe the running one
+            QUOREL_UNUSED_LABEL;
+            STEP();
+            if constexpr (Nested) {
+                if (SelfCall<D>(cold, pl, pc, op, kc, top, tos, P, F, vsHome)) goto L_dispatch;
+            }
+            CALL(CallFormula<D, D>)
             vmbreak;
             vmcase(OpCallFun) {
                 V *args = top - op[1];
@@ -423,6 +462,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 Operand k = *op++;
                 top[-k] = tos;
                 top -= k;
+                if (Nested && *pc == OpEnd) goto L_done;
             }
             vmbreak;
             vmcase(OpIfTest) {
@@ -495,6 +535,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 top[-k] = tos;
                 top -= k;
                 JUMP(op[0], op[1], op[3]);
+                if (Nested && *pc == OpEnd) goto L_done;  // a recursion's base case
             }
             vmbreak;
             vmcase(OpWhichFail) {
@@ -580,10 +621,9 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
     }
 L_stop:  // stopped: every recursive activation of this loop ends at once, with 0
     if constexpr (Nested) {
-        EvalStack &st = StackOf(D::type);
-        while (g.eval.selfCallsUsed > selfBase) {
-            st.used = g.eval.selfCalls[--g.eval.selfCallsUsed].saved;
-            --st.nestedDepth;
+        if (g.eval.selfCallsUsed > selfBase) {
+            StackOf(D::type).used = g.eval.selfCalls[selfBase].saved;
+            g.eval.selfCallsUsed = selfBase;
         }
     }
     if constexpr (!Nested) cold.code[RunStateByte] = RunIdle;
@@ -593,22 +633,30 @@ L_done:
     V result = top >= STACK() ? *top : A::Zero();
     if constexpr (Nested) {
         if (g.eval.selfCallsUsed > selfBase) {
-            // The end of a recursive activation entered by SELF_CALL: as at the end
-            // of EvaluateNested, then the caller's copy-back entries and result.
-            const SelfReturn &r = g.eval.selfCalls[--g.eval.selfCallsUsed];
-            EvalStack &st = StackOf(D::type);
+            // The end of a recursive activation entered by SelfCall: as at the end of
+            // EvaluateNested, then the caller's copy-back entries and result. The
+            // callee's parameters are the caller's arguments.
+            const int depth = g.eval.selfCallsUsed - 1;
+            const SelfReturn &r = g.eval.selfCalls[depth];
+            g.eval.selfCallsUsed = depth;
             std::uint8_t *const cd = cold.code;
             if (cd[RunStateByte] == RunOuter) cd[RunStateByte] = RunIdle;
-            st.used = r.saved;
-            --st.nestedDepth;  // the activation that runs this loop still holds one
-            V *args = static_cast<V *>(r.args);
+            StackOf(D::type).used = r.saved;
+            V *const args = P;
             P = static_cast<V *>(r.P);
-            F = static_cast<V *>(r.F);
-            cold.S = F + cold.ints[VarCount];
+            V *const callerF = static_cast<V *>(r.F);
+            F = callerF;
+            cold.S = callerF + cold.vc;
             kc = static_cast<const V *>(r.kc);
-            Cursor c = CopyBack(
-                frame(), Cursor{r.pc, r.op}, [args](Operand s) { return args[s]; }, false);
-            pc = c.pc, op = c.op;
+            pc = r.pc;
+            op = r.op;
+            if (*pc == CopyBackEnd) {
+                ++pc;
+            } else {
+                Cursor c = CopyBack(
+                    frame(), Cursor{pc, op}, [args](Operand s) { return args[s]; }, false);
+                pc = c.pc, op = c.op;
+            }
             *args = tos = result;
             top = args;
             goto L_dispatch;
@@ -714,7 +762,7 @@ QUOREL_NOINLINE bool RunForm(CompiledFormula *f, typename D::Value *para, typena
 // engine-wide copy flag.
 template <class D>
 typename D::Value CallSameDomain(CompiledFormula *h, typename D::Value *args) {
-    if (void *prog = FindProgram(h)) return RunProgram<D>(prog, args);
+    if (void *prog = FindProgram(h)) return RunPlain<D>(static_cast<ProgramHead *>(prog), args);
     if (h->ints[CodeStart] < 0) return Unusable<D>(h);
     if (h->code[RunStateByte] == RunIdle) {
         typename D::Value r;
@@ -733,7 +781,8 @@ typename D::Value Evaluate(CompiledFormula *f, typename D::Value *para) {
     // Without an array the formula's own parameter slots serve, as at the outermost
     // call the host's array usually is those slots.
     auto *own = static_cast<typename D::Value *>(f->values);
-    if (void *prog = FindProgram(f)) return RunProgram<D>(prog, para ? para : own);
+    if (void *prog = FindProgram(f))
+        return RunPlain<D>(static_cast<ProgramHead *>(prog), para ? para : own);
     if (f->ints[CodeStart] < 0) return Unusable<D>(f);
     if (f->code[RunStateByte] == RunIdle) {
         typename D::Value r;

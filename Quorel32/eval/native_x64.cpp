@@ -114,7 +114,9 @@ class Emitter {
           poolFix_(pool),
           jumpFix_(jumps),
           stepAt_(stepAt),
-          targetDepth_(targetDepth) {}
+          targetDepth_(targetDepth),
+          poolCap_(4 * p->count),
+          jumpCap_(p->count + 1) {}
 
     std::size_t Run();
 
@@ -149,7 +151,9 @@ class Emitter {
             Byte(0xC0 | (reg & 7) << 3 | (o.x & 7));
         } else if (o.m.pool >= 0) {
             Byte(0x05 | (reg & 7) << 3);
-            poolFix_[nPool_++] = Fixup{n_, n_ + 4 + (imm >= 0 ? 1 : 0), o.m.pool};
+            if (nPool_ < poolCap_)
+                poolFix_[nPool_] = Fixup{n_, n_ + 4 + (imm >= 0 ? 1 : 0), o.m.pool};
+            ++nPool_;
             U32(0);
         } else {
             Byte(0x80 | (reg & 7) << 3 | (o.m.base & 7));
@@ -175,7 +179,8 @@ class Emitter {
         } else {
             Byte(0xE9);
         }
-        jumpFix_[nJump_++] = Fixup{n_, n_ + 4, step};
+        if (nJump_ < jumpCap_) jumpFix_[nJump_] = Fixup{n_, n_ + 4, step};
+        ++nJump_;
         U32(0);
     }
 
@@ -228,6 +233,7 @@ class Emitter {
     int nPool_ = 0, nJump_ = 0;
     std::size_t *stepAt_;
     int *targetDepth_;
+    int poolCap_, jumpCap_;
     double consts_[2 * 1024];
     int nConst_ = 0;
     int para_ = kParaArg;
@@ -237,13 +243,22 @@ class Emitter {
 };
 
 void Emitter::Arith(int opcode, const Opnd &a, const Opnd &b) {
-    // Which operand's NaN comes through when both are NaN depends on the order: the
-    // runner's compiled steps add and multiply into the top, so this code does too.
-    bool commutes = opcode == AddSd || opcode == MulSd;
-    if (a.reg && a.x == 0) {
+    // Where both operands are NaN, the one in the destination comes through. The
+    // instruction code adds and multiplies into its right operand, so this code does
+    // too; a difference and a quotient keep the left one there, as everywhere.
+    if (opcode == AddSd || opcode == MulSd) {
+        if (b.reg && b.x == 0) {
+            Sse(F2, opcode, 0, a);
+        } else if (a.reg && a.x == 0) {
+            Load(kScratch, b);
+            Sse(F2, opcode, kScratch, a);
+            Load(0, Xmm(kScratch));
+        } else {
+            Load(0, b);
+            Sse(F2, opcode, 0, a);
+        }
+    } else if (a.reg && a.x == 0) {
         Sse(F2, opcode, 0, b);
-    } else if (b.reg && b.x == 0 && commutes) {
-        Sse(F2, opcode, 0, a);
     } else if (b.reg && b.x == 0) {
         int t = a.reg ? a.x : kScratch;  // a register operand is a popped level
         Load(t, a);
@@ -344,10 +359,11 @@ bool Emitter::Chain(int kind, const quorel::Step<RealDomain> &s) {
         auto form = static_cast<ChainForm>(inner % ChainForms);
         Opnd x = form == ChainKP ? Const(s.k) : Param(s.i);
         Opnd y = form == ChainPK ? Const(s.k) : form == ChainPP ? Param(s.j) : Param(s.i);
-        Load(kScratch, x);
-        Sse(F2, op1, kScratch, y);
+        bool commutes = op1 == AddSd || op1 == MulSd;  // the right operand as destination
+        Load(kScratch, commutes ? y : x);
+        Sse(F2, op1, kScratch, commutes ? x : y);
     }
-    Sse(F2, op2, 0, Xmm(kScratch));
+    Arith(op2, Xmm(0), Xmm(kScratch));
     return true;
 }
 
@@ -543,7 +559,7 @@ std::size_t Emitter::Run() {
         std::memcpy(&bits, &consts_[i], 8);
         U64(bits), U64(0);
     }
-    if (n_ > cap_) return 0;
+    if (n_ > cap_ || nPool_ > poolCap_ || nJump_ > jumpCap_) return 0;
     for (int i = 0; i < nPool_; ++i)
         Patch32(poolFix_[i].at, static_cast<std::int64_t>(pool + 16 * poolFix_[i].target) -
                                     static_cast<std::int64_t>(poolFix_[i].end));
@@ -563,8 +579,9 @@ std::size_t NativeBound(const Program<RealDomain> *p) {
 
 std::size_t EmitNative(Program<RealDomain> *p, std::uint8_t *out, std::size_t cap) {
     const std::size_t count = static_cast<std::size_t>(p->count);
-    // Per step at most three pool references and one jump.
-    auto *pool = new (std::nothrow) Fixup[3 * count + 4];
+    // Per step at most four pool references (k & x: the constant, two tests against
+    // zero and the mask of 1.0) and one jump.
+    auto *pool = new (std::nothrow) Fixup[4 * count];
     auto *jumps = new (std::nothrow) Fixup[count + 1];
     auto *stepAt = new (std::nothrow) std::size_t[count + 1];
     auto *targetDepth = new (std::nothrow) int[count + 1];

@@ -179,7 +179,8 @@ inline ProgramHead *PlainProgram(const CompiledFormula *f) {
 // Runs a plain formula's program with the host's parameter array.
 template <class D>
 inline typename D::Value RunPlain(ProgramHead *p, typename D::Value *para) {
-    auto run = reinterpret_cast<ProgramEntry<D>>(p->entry.load(std::memory_order_acquire));
+    auto run = reinterpret_cast<ProgramEntry<D>>(
+        const_cast<void *>(p->entry.load(std::memory_order_acquire)));
     return run(p, para);
 }
 

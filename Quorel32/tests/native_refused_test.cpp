@@ -1,0 +1,53 @@
+// A kernel that refuses to make memory executable (Linux's memory-deny-write-execute
+// mode, as hardened systems set it): formulas keep running, on the runner, with the
+// same results, and the engine frees cleanly. The refusal cannot be undone, so it is
+// switched on in a child process.
+#if defined(__linux__)
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "eval/native.h"
+#include "eval_text_util.h"
+
+using namespace evaltext;
+
+namespace {
+
+constexpr int kUnsupported = 77;
+
+// The child's verdict: 0 when everything held.
+int RunRefused() {
+    if (prctl(65 /* PR_SET_MDWE */, 1 /* PR_MDWE_REFUSE_EXEC_GAIN */, 0, 0, 0) != 0)
+        return kUnsupported;
+    if (!InitQuorel()) return 1;
+    void *h = RealF("(x, y) = sin(x) * y + x^3 / (y - 2)");
+    auto *p =
+        static_cast<quorel::ProgramHead *>(static_cast<quorel::CompiledFormula *>(h)->program);
+    if (!p) return 2;
+    double first[2] = {0.75, 5}, want = RealCal(h, first);
+    for (int i = 0; i < 3 * quorel::kNativeAfter; ++i) {
+        double para[2] = {0.75, 5}, got = RealCal(h, para);
+        if (std::memcmp(&got, &want, sizeof got) != 0) return 3;
+    }
+    if (p->native) return 4;
+    FreeQuorel();
+    return 0;
+}
+
+TEST(NativeRefused, FormulasKeepTheRunner) {
+    if (!quorel::NativeAvailable()) GTEST_SKIP() << "no native code here";
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(RunRefused());
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == kUnsupported) GTEST_SKIP() << "the kernel has no such mode";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
+#endif
