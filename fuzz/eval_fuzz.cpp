@@ -64,7 +64,7 @@ std::string Args(Session &s, int callerDomain, int calleeDomain, int depth) {
 }
 
 std::string Loop(Session &s, int domain, const Formula *self, int depth) {
-    // The counter belongs to this nesting level; bodies assign only `s`.
+    // The counter belongs to this nesting level; bodies assign only `s` or `b`.
     const char *counter = s.loopDepth == 0 ? "i" : "j";
     std::string limit = std::to_string(s.in.Pick(6));
     ++s.loopDepth;
@@ -72,11 +72,13 @@ std::string Loop(Session &s, int domain, const Formula *self, int depth) {
     std::string exit = s.in.Pick(4) == 0 ? ", which(s > 5, break(), 0)" : "";
     --s.loopDepth;
     std::string c = counter;
+    // Now and then the body writes a parameter, which goes back to the host's array.
+    std::string v = s.in.Pick(4) == 0 ? "b" : "s";
     if (s.in.Pick(2))
-        return "(" + c + " = 0, while(" + c + " < " + limit + ", " + c + " = " + c +
-               " + 1, s = s + " + body + exit + "), s)";
-    return "(" + c + " = 0, until(" + c + " = " + c + " + 1, s = s + " + body + exit + ", " + c +
-           " >= " + limit + "), s)";
+        return "(" + c + " = 0, while(" + c + " < " + limit + ", " + c + " = " + c + " + 1, " + v +
+               " = " + v + " + " + body + exit + "), " + v + ")";
+    return "(" + c + " = 0, until(" + c + " = " + c + " + 1, " + v + " = " + v + " + " + body +
+           exit + ", " + c + " >= " + limit + "), " + v + ")";
 }
 
 std::string Leaf(Session &s, int domain) {

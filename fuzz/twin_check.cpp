@@ -11,6 +11,7 @@
 #include "Quorel32.h"
 #include "base/formula.h"
 #include "eval/block_job.h"
+#include "eval/live_formulas.h"
 #include "eval/loop_form.h"
 #include "eval/native.h"
 #include "eval/program.h"
@@ -192,6 +193,8 @@ void CheckDomain(int domain, const char *twinText, int module, void *handle, voi
     void *t = nullptr;
     V *tSlots = nullptr;
     if (Compile<V>(domain, twinText, module, &t, &tSlots) != 0) return;
+    // A twin of the same name replaces the formula: nothing to compare then.
+    if (t == handle || !quorel::IsLiveFormula(handle)) return;
     auto *tf = static_cast<quorel::CompiledFormula *>(t);
     quorel::DetachProgram(tf);
     quorel::DetachLoopForm(tf);
@@ -200,9 +203,8 @@ void CheckDomain(int domain, const char *twinText, int module, void *handle, voi
     CompareRuns<V>(handle, t, count, rounds, r);
     if constexpr (sizeof(V) == sizeof(double))
         if (domain == 2)
-            for (int k = 0; k < 2; ++k)
-                CompareBatch(handle, t, static_cast<double *>(slots),
-                             reinterpret_cast<double *>(tSlots), count, plain, r);
+            CompareBatch(handle, t, static_cast<double *>(slots),
+                         reinterpret_cast<double *>(tSlots), count, plain, r);
     DeleteFor(domain, t);
 }
 

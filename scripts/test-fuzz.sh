@@ -14,7 +14,7 @@ fi
 seconds=${FUZZ_SECONDS:-60}
 # The test command's own runs are also bounded in count, so that with the fixed seed they
 # repeat a sequence of inputs already seen to pass, whatever the machine's speed.
-declare -A runs=([compile]=70000 [eval]=25000 [files]=9500)
+declare -A runs=([compile]=60000 [eval]=25000 [files]=9500)
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
