@@ -84,29 +84,41 @@ inline void Copy(Row x, In a) {
 
 inline Mask Bits(double d);
 
-// A call into the maths library costs far more than comparing bits, and grids repeat
-// a column's value along a row: a point whose operands have the bits of the point
-// before takes that point's value (the same bits in give the same bits out).
-template <class F>
+// A call into the maths library costs far more than comparing bits, so calls are
+// made only where they count: inside a `which` form, only for the points that the
+// pair, condition or default being evaluated counts for (`live`; null: all); the
+// others keep their operand, a value nothing reads. And grids repeat a column's value
+// along a row: a point whose operands have the bits of the point before takes that
+// point's value (the same bits in give the same bits out). The helpers call these in
+// point order, one call per point.
+template <class F, bool Sparse>
 struct Memo1 {
     F f;
+    const Mask *live;
+    int j = 0;
     bool have = false;
     Mask a = 0;
     double last = 0.0;
     double operator()(double x) {
+        if constexpr (Sparse)
+            if (!live[j++]) return x;
         if (have && Bits(x) == a) return last;
         have = true;
         a = Bits(x);
         return last = f(x);
     }
 };
-template <class F>
+template <class F, bool Sparse>
 struct Memo2 {
     F f;
+    const Mask *live;
+    int j = 0;
     bool have = false;
     Mask a = 0, b = 0;
     double last = 0.0;
     double operator()(double x, double y) {
+        if constexpr (Sparse)
+            if (!live[j++]) return x;
         if (have && Bits(x) == a && Bits(y) == b) return last;
         have = true;
         a = Bits(x);
@@ -121,23 +133,30 @@ constexpr bool kCalls = C >= 47 && C <= 58;
 constexpr bool IsPow(std::string_view op) {
     return op == "Pow";
 }
-template <bool Call, class F>
-inline auto Unary(F f) {
-    if constexpr (Call)
-        return Memo1<F>{f};
+
+// Runs `run` with the operation `f`, made sparse and repeat-aware when it calls.
+template <bool Call, class F, class Run>
+inline void Unary(const Mask *live, F f, Run run) {
+    if constexpr (!Call)
+        run(f);
+    else if (live)
+        run(Memo1<F, true>{f, live});
     else
-        return f;
+        run(Memo1<F, false>{f, nullptr});
 }
-template <bool Call, class F>
-inline auto Binary(F f) {
-    if constexpr (Call)
-        return Memo2<F>{f};
+template <bool Call, class F, class Run>
+inline void Binary(const Mask *live, F f, Run run) {
+    if constexpr (!Call)
+        run(f);
+    else if (live)
+        run(Memo2<F, true>{f, live});
     else
-        return f;
+        run(Memo2<F, false>{f, nullptr});
 }
-template <int C>
-inline auto Intr() {
-    return Unary<kCalls<C>>([](double a) { return A::Intr<C>(a); });
+template <int C, class Run>
+inline void Intr(const Mask *live, Run run) {
+    Unary<kCalls<C>>(
+        live, [](double a) { return A::Intr<C>(a); }, run);
 }
 
 // Masks and picks work on the bits, so that compilers vectorize them (a double
@@ -227,7 +246,7 @@ inline void Swap(T *&a, T *&b) {
 
 // A unary step applied to `a` (a parameter's block) into the new top `x`, which
 // saves copying the parameter first; false when `kind` is not a unary step.
-bool MapUnary(int kind, Row x, In a) {
+bool MapUnary(int kind, Row x, In a, const Mask *live) {
     switch (kind) {
         case HNeg:
             Map(x, a, [](double v) { return A::Neg(v); });
@@ -241,7 +260,7 @@ bool MapUnary(int kind, Row x, In a) {
             // clang-format off
 #define QUOREL_MAP_INTR(c)                                                               \
         case HIntr + (c - OpIntrinsicBase - 1):                                         \
-            Map(x, a, Intr<c>());                                                       \
+            Intr<c>(live, [&](auto f) { Map(x, a, f); });                                                       \
             return true;
         QUOREL_MAP_INTR(46) QUOREL_MAP_INTR(47) QUOREL_MAP_INTR(48) QUOREL_MAP_INTR(49)
         QUOREL_MAP_INTR(50) QUOREL_MAP_INTR(51) QUOREL_MAP_INTR(52) QUOREL_MAP_INTR(53)
@@ -273,6 +292,7 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
     for (int n = 0;; ++n) {
         const Step<RealDomain> &st = steps[n];
         double *x = el[d];
+        const Mask *live = level >= 0 ? forms[level].now : nullptr;
         switch (kinds[n]) {
             case HTestKeep: {  // the first condition, on top
                 BlockForm &f = forms[++level];
@@ -340,7 +360,7 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
             case HPushP:
                 // A unary step right after applies to this parameter (a jump never
                 // lands between the two).
-                if (MapUnary(kinds[n + 1], el[d + 1], p[st.i]))
+                if (MapUnary(kinds[n + 1], el[d + 1], p[st.i], live))
                     ++n;
                 else
                     Copy(el[d + 1], p[st.i]);
@@ -368,32 +388,37 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
                 Make(el[++d], p[st.i], p[st.i], [](double a, double b) { return A::Mul(a, b); });
                 break;
                 // clang-format off
-#define QUOREL_OP(fn) Binary<IsPow(#fn)>([](double a, double b) { return A::fn(a, b); })
+#define QUOREL_OP(fn, call)                                                              \
+    Binary<IsPow(#fn)>(live, [](double a, double b) { return A::fn(a, b); },             \
+                       [&](auto f) { call; })
 #define QUOREL_BLOCK_BINARY(fn)                                                          \
             case HBin_##fn:                                                             \
-                With(el[d - 1], x, QUOREL_OP(fn));                                      \
+                QUOREL_OP(fn, With(el[d - 1], x, f));                                   \
                 --d;                                                                    \
                 break;                                                                  \
             case HBinP_##fn:                                                            \
-                With(x, p[st.i], QUOREL_OP(fn));                                        \
+                QUOREL_OP(fn, With(x, p[st.i], f));                                     \
                 break;                                                                  \
             case HBinK_##fn:                                                            \
-                WithK(x, st.k, QUOREL_OP(fn));                                          \
+                QUOREL_OP(fn, WithK(x, st.k, f));                                       \
                 break;                                                                  \
             case HBinV_##fn:                                                            \
-                WithK(x, *st.cell, QUOREL_OP(fn));                                      \
+                QUOREL_OP(fn, WithK(x, *st.cell, f));                                   \
                 break;                                                                  \
             case HLoadPK_##fn:                                                          \
             case HPushPK_##fn:                                                          \
-                MakeK(el[++d], p[st.i], st.k, QUOREL_OP(fn));                           \
+                QUOREL_OP(fn, MakeK(el[d + 1], p[st.i], st.k, f));                      \
+                ++d;                                                                    \
                 break;                                                                  \
             case HLoadPP_##fn:                                                          \
             case HPushPP_##fn:                                                          \
-                Make(el[++d], p[st.i], p[st.j], QUOREL_OP(fn));                         \
+                QUOREL_OP(fn, Make(el[d + 1], p[st.i], p[st.j], f));                    \
+                ++d;                                                                    \
                 break;                                                                  \
             case HLoadKP_##fn:                                                          \
             case HPushKP_##fn:                                                          \
-                MakeKP(el[++d], st.k, p[st.i], QUOREL_OP(fn));                          \
+                QUOREL_OP(fn, MakeKP(el[d + 1], st.k, p[st.i], f));                     \
+                ++d;                                                                    \
                 break;
             QUOREL_BINARY_OPS(QUOREL_BLOCK_BINARY)
 #undef QUOREL_BLOCK_BINARY
@@ -423,7 +448,7 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
 #undef QUOREL_BLOCK_CHAIN
 #define QUOREL_BLOCK_INTR(c)                                                             \
             case HIntr + (c - OpIntrinsicBase - 1):                                     \
-                Apply(x, Intr<c>());                                                    \
+                Intr<c>(live, [&](auto f) { Apply(x, f); });                                                    \
                 break;
             QUOREL_BLOCK_INTR(46) QUOREL_BLOCK_INTR(47) QUOREL_BLOCK_INTR(48)
             QUOREL_BLOCK_INTR(49) QUOREL_BLOCK_INTR(50) QUOREL_BLOCK_INTR(51)

@@ -228,7 +228,8 @@ QUOREL_API QuorelComplex *QUOREL_CALL ComplexCal(QuorelComplex *result, void *hF
  * formulas or functions, no loops, if or assignments -- runs block by block; any
  * other formula runs point by point, as RealCal in a loop would, in point order.
  * The same parameter values reach every point: a formula that assigns to a parameter
- * does not pass the change on to the next point.
+ * does not pass the change on to the next point. results may be one of the columns:
+ * each point still reads its own parameters before its value is stored.
  *
  * Threads: RealCal, IntCal, ComplexCal and RealCalBatch on plain formulas may run on
  * several threads at once, on the same formula or different ones, each thread with
