@@ -48,6 +48,10 @@ enum Slot : int {
     OperandStart = 15,
 };
 
+// The intrinsic codes every domain may have (46 to 60), for handler lists.
+#define QUOREL_INTRINSIC_CODES(X) \
+    X(46) X(47) X(48) X(49) X(50) X(51) X(52) X(53) X(54) X(55) X(56) X(57) X(58) X(59) X(60)
+
 // Offsets into `code`.
 enum CodeByte : int { RunStateByte = 0, FlagsByte = 1, NameOffset = 2 };
 enum : std::uint8_t {

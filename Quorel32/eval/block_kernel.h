@@ -262,10 +262,7 @@ bool MapUnary(int kind, Row x, In a, const Mask *live) {
         case HIntr + (c - OpIntrinsicBase - 1):                                         \
             Intr<c>(live, [&](auto f) { Map(x, a, f); });                                                       \
             return true;
-        QUOREL_MAP_INTR(46) QUOREL_MAP_INTR(47) QUOREL_MAP_INTR(48) QUOREL_MAP_INTR(49)
-        QUOREL_MAP_INTR(50) QUOREL_MAP_INTR(51) QUOREL_MAP_INTR(52) QUOREL_MAP_INTR(53)
-        QUOREL_MAP_INTR(54) QUOREL_MAP_INTR(55) QUOREL_MAP_INTR(56) QUOREL_MAP_INTR(57)
-        QUOREL_MAP_INTR(58) QUOREL_MAP_INTR(59) QUOREL_MAP_INTR(60)
+        QUOREL_INTRINSIC_CODES(QUOREL_MAP_INTR)
 #undef QUOREL_MAP_INTR
                 // clang-format on
                 default : return false;
@@ -450,11 +447,7 @@ void RunBlock(const BlockJob &job, const double *const *p, double *out, int m) {
             case HIntr + (c - OpIntrinsicBase - 1):                                     \
                 Intr<c>(live, [&](auto f) { Apply(x, f); });                                                    \
                 break;
-            QUOREL_BLOCK_INTR(46) QUOREL_BLOCK_INTR(47) QUOREL_BLOCK_INTR(48)
-            QUOREL_BLOCK_INTR(49) QUOREL_BLOCK_INTR(50) QUOREL_BLOCK_INTR(51)
-            QUOREL_BLOCK_INTR(52) QUOREL_BLOCK_INTR(53) QUOREL_BLOCK_INTR(54)
-            QUOREL_BLOCK_INTR(55) QUOREL_BLOCK_INTR(56) QUOREL_BLOCK_INTR(57)
-            QUOREL_BLOCK_INTR(58) QUOREL_BLOCK_INTR(59) QUOREL_BLOCK_INTR(60)
+            QUOREL_INTRINSIC_CODES(QUOREL_BLOCK_INTR)
 #undef QUOREL_BLOCK_INTR
                     // clang-format on
                     default :  // no other steps exist

@@ -598,21 +598,7 @@ L_dispatch:  // re-entered after a recursive call begins or ends (nested only)
                 *p = A::Dec(*p);
             }
             vmbreak;
-            INTR(46)
-            INTR(47)
-            INTR(48)
-            INTR(49)
-            INTR(50)
-            INTR(51)
-            INTR(52)
-            INTR(53)
-            INTR(54)
-            INTR(55)
-            INTR(56)
-            INTR(57)
-            INTR(58)
-            INTR(59)
-            INTR(60)
+            QUOREL_INTRINSIC_CODES(INTR)
 #if !QUOREL_COMPUTED_GOTO
             default:
                 goto L_bad;

@@ -217,21 +217,7 @@ typename D::Value RunProgram(void *program, typename D::Value *P) {
 #define INTRINSIC(c)                         \
     ICASE(c) tos = A::template Intr<c>(tos); \
     NEXT();
-    INTRINSIC(46)
-    INTRINSIC(47)
-    INTRINSIC(48)
-    INTRINSIC(49)
-    INTRINSIC(50)
-    INTRINSIC(51)
-    INTRINSIC(52)
-    INTRINSIC(53)
-    INTRINSIC(54)
-    INTRINSIC(55)
-    INTRINSIC(56)
-    INTRINSIC(57)
-    INTRINSIC(58)
-    INTRINSIC(59)
-    INTRINSIC(60)
+    QUOREL_INTRINSIC_CODES(INTRINSIC)
 #undef INTRINSIC
     END_DISPATCH()
 #undef CASE
